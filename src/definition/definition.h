@@ -1,0 +1,25 @@
+// Definitions: the definition file's grammar, item definitions built from it,
+// and the data grammar derived from them at every read.
+#pragma once
+
+#include "qorvcfg.h"
+#include "schema/schema.h"
+
+namespace qorvcfg {
+
+extern const KeywordEntry TypeKeywordList[6];
+extern const ElementDescriptor DefinitionItemGrammar[13];
+extern const ElementDescriptor DefinitionHeaderGrammar[5];
+
+// Builds one item from the converted nodes of an `item` element; takes what
+// it keeps from the nodes. Null when memory ran out (nothing left behind).
+[[nodiscard]] ItemDefinition *BuildItemDefinition(ConvertedNode *nodes);
+// Releases a chain of items with everything they own, children included.
+void ReleaseItemList(ItemDefinition *first);
+
+// The grammar of a data file level; null for a level without items, a
+// structure without children anywhere below, or when memory ran out.
+[[nodiscard]] ElementDescriptor *BuildDataGrammar(const ItemDefinition *first);
+void ReleaseDataGrammar(ElementDescriptor *first);
+
+}  // namespace qorvcfg

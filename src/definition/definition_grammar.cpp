@@ -1,0 +1,54 @@
+// The static grammar of definition files. The rows are linked at compile
+// time, so no caller ever sees a partly linked grammar.
+#include "definition/definition.h"
+
+namespace qorvcfg {
+namespace {
+
+constexpr ConstraintRecord kNameLength{1, 2147483646};
+constexpr ConstraintRecord kTextLength{0, 2147483646};
+constexpr ConstraintRecord kOccurrences{0, 2147483647};
+constexpr ConstraintRecord kFullRange{INT64_MIN, INT64_MAX};
+
+constexpr ElementDescriptor Row(const ElementDescriptor *next, const char *name, ValueKind kind,
+                                std::uint64_t limit, std::uint32_t identifier,
+                                std::uint32_t necessity, const void *aux) {
+  return ElementDescriptor{next, name, kind, limit, identifier, necessity, aux};
+}
+
+}  // namespace
+
+const KeywordEntry TypeKeywordList[6] = {
+    {const_cast<KeywordEntry *>(&TypeKeywordList[1]), const_cast<char *>("integer"), nullptr},
+    {const_cast<KeywordEntry *>(&TypeKeywordList[2]), const_cast<char *>("string"), nullptr},
+    {const_cast<KeywordEntry *>(&TypeKeywordList[3]), const_cast<char *>("boolean"), nullptr},
+    {const_cast<KeywordEntry *>(&TypeKeywordList[4]), const_cast<char *>("ipaddr"), nullptr},
+    {const_cast<KeywordEntry *>(&TypeKeywordList[5]), const_cast<char *>("enumeration"), nullptr},
+    {nullptr, const_cast<char *>("structure"), nullptr},
+};
+
+const ElementDescriptor DefinitionItemGrammar[13] = {
+    Row(&DefinitionItemGrammar[1], "name", ValueKind::kName, 1, 1, 1, &kNameLength),
+    Row(&DefinitionItemGrammar[2], "description", ValueKind::kString, 1, 0, 0, &kTextLength),
+    Row(&DefinitionItemGrammar[3], "dispstring", ValueKind::kString, 1, 0, 0, &kTextLength),
+    Row(&DefinitionItemGrammar[4], "identifier", ValueKind::kBoolean, 1, 0, 0, nullptr),
+    Row(&DefinitionItemGrammar[5], "necessity", ValueKind::kBoolean, 1, 0, 0, nullptr),
+    Row(&DefinitionItemGrammar[6], "hidden", ValueKind::kBoolean, 1, 0, 0, nullptr),
+    Row(&DefinitionItemGrammar[7], "number", ValueKind::kInteger, 1, 0, 0, &kOccurrences),
+    Row(&DefinitionItemGrammar[8], "type", ValueKind::kKeyword, 1, 0, 1, TypeKeywordList),
+    Row(&DefinitionItemGrammar[9], "enum", ValueKind::kEnumList, 1, 0, 0, &kNameLength),
+    Row(&DefinitionItemGrammar[10], "default", ValueKind::kDefault, 1, 0, 0, nullptr),
+    Row(&DefinitionItemGrammar[11], "minimum", ValueKind::kInteger, 1, 0, 0, &kFullRange),
+    Row(&DefinitionItemGrammar[12], "maximum", ValueKind::kInteger, 1, 0, 0, &kFullRange),
+    Row(nullptr, "item", ValueKind::kNested, 0, 0, 0, DefinitionItemGrammar),
+};
+
+const ElementDescriptor DefinitionHeaderGrammar[5] = {
+    Row(&DefinitionHeaderGrammar[1], "name", ValueKind::kName, 1, 0, 1, &kNameLength),
+    Row(&DefinitionHeaderGrammar[2], "description", ValueKind::kString, 1, 0, 0, &kTextLength),
+    Row(&DefinitionHeaderGrammar[3], "dispstring", ValueKind::kString, 1, 0, 0, &kTextLength),
+    Row(&DefinitionHeaderGrammar[4], "hidden", ValueKind::kBoolean, 1, 0, 0, nullptr),
+    Row(nullptr, "item", ValueKind::kNested, 0, 0, 0, DefinitionItemGrammar),
+};
+
+}  // namespace qorvcfg

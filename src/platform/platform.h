@@ -1,0 +1,94 @@
+// The only code that touches the operating system: heap, files and mutexes.
+// win32.cpp makes the Windows calls; posix.cpp gives the same results on
+// Linux, Windows error numbers included.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "qorvcfg.h"
+
+#if !defined(_WIN32)
+#include <pthread.h>
+#endif
+
+namespace qorvcfg::platform {
+
+// ---- Heap -----------------------------------------------------------------
+// Every allocation of the library goes through these two functions.
+[[nodiscard]] void *Allocate(std::size_t size);
+// Zero-filled allocation.
+[[nodiscard]] void *AllocateZeroed(std::size_t size);
+void Free(void *block);
+
+// Fault injection for tests. FailAllocation(n, every_after): the n-th
+// allocation from now (1 = the next one) fails; with every_after, so does
+// every one after it. FailAllocation(0, false) turns injection off.
+void FailAllocation(std::uint64_t nth, bool every_after = false);
+// Number of allocations made since the last FailAllocation call.
+[[nodiscard]] std::uint64_t AllocationsSinceArm();
+// Number of blocks allocated and not yet freed.
+[[nodiscard]] std::int64_t LiveAllocations();
+
+// ---- Files ----------------------------------------------------------------
+// Windows error numbers that the POSIX implementation reproduces.
+inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorPathNotFound = 3;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorSharingViolation = 32;
+inline constexpr std::uint32_t kErrorLockViolation = 33;
+inline constexpr std::uint32_t kErrorBusy = 170;
+
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kInvalidFile = -1;
+
+// Opens an existing file for reading; readers and writers may share it.
+// Zel_EBUSY|e for errors 32, 33, 170; Zel_ESYSTEM|e otherwise; Zel_ENOMEM
+// when the wide path cannot be allocated. out is written only on success.
+[[nodiscard]] ResultCode OpenForReading(const char *utf8_path, FileHandle *out);
+// Creates or replaces a file for writing, shared with no one.
+[[nodiscard]] ResultCode OpenForWriting(const char *utf8_path, FileHandle *out);
+// Reads up to size bytes; *read_count is 0 at the end of the file.
+[[nodiscard]] ResultCode ReadBlock(FileHandle file, void *buffer, std::uint32_t size,
+                                   std::uint32_t *read_count);
+// Writes all size bytes in one call; Zel_ESYSTEM|e on failure.
+[[nodiscard]] ResultCode WriteBytes(FileHandle file, const void *bytes, std::uint32_t size);
+// Closes the file; a failure is not reported.
+void Close(FileHandle file);
+
+// Code for an open failure with Windows error e.
+[[nodiscard]] constexpr ResultCode OpenFailureCode(std::uint32_t e) {
+  return (e == kErrorSharingViolation || e == kErrorLockViolation || e == kErrorBusy)
+             ? (Zel_EBUSY | e)
+             : (Zel_ESYSTEM | e);
+}
+
+// ---- Mutex ----------------------------------------------------------------
+struct Mutex {
+#if defined(_WIN32)
+  void *handle;
+#else
+  pthread_mutex_t mutex;
+#endif
+};
+
+// Creates an unnamed mutex, not owned. Zel_ESYSTEM|e on failure.
+[[nodiscard]] ResultCode MutexCreate(Mutex *mutex);
+// Wait and release never fail the caller: a failure is dropped.
+void MutexWait(Mutex *mutex);
+void MutexRelease(Mutex *mutex);
+void MutexClose(Mutex *mutex);
+
+// Holds a mutex for one scope.
+class MutexGuard {
+ public:
+  explicit MutexGuard(Mutex *mutex) : mutex_(mutex) { MutexWait(mutex_); }
+  ~MutexGuard() { MutexRelease(mutex_); }
+  MutexGuard(const MutexGuard &) = delete;
+  MutexGuard &operator=(const MutexGuard &) = delete;
+
+ private:
+  Mutex *mutex_;
+};
+
+}  // namespace qorvcfg::platform

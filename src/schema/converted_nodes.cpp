@@ -1,0 +1,77 @@
+// Converted nodes and keyword entries: making and releasing them.
+#include <cstring>
+
+#include "platform/platform.h"
+#include "schema/schema.h"
+
+namespace qorvcfg {
+
+ConvertedNode *NewNode(ValueKind kind) {
+  auto *node = static_cast<ConvertedNode *>(platform::AllocateZeroed(sizeof(ConvertedNode)));
+  if (node != nullptr) node->kind = kind;
+  return node;
+}
+
+void ReleaseNodeValue(ConvertedNode *node) {
+  if (node == nullptr) return;
+  switch (node->kind) {
+    case ValueKind::kName:
+    case ValueKind::kString:
+    case ValueKind::kKeyword:
+      platform::Free(node->value.text);
+      break;
+    case ValueKind::kIpAddress:
+      platform::Free(node->value.ipaddr.host_name);
+      break;
+    case ValueKind::kEnumList:
+      ReleaseKeywordList(node->value.entries);
+      break;
+    case ValueKind::kNested:
+      ReleaseNodeList(node->value.nested);
+      break;
+    default:
+      break;
+  }
+  node->kind = ValueKind::kNone;
+}
+
+void ReleaseNodeList(ConvertedNode *first) {
+  while (first != nullptr) {
+    ConvertedNode *next = first->next;
+    ReleaseNodeValue(first);
+    platform::Free(first);
+    first = next;
+  }
+}
+
+namespace {
+constexpr std::size_t RoundUp8(std::size_t n) { return (n + 7) & ~static_cast<std::size_t>(7); }
+}  // namespace
+
+KeywordEntry *NewKeywordEntry(const char *keyword, std::size_t keyword_length, const char *text,
+                              std::size_t text_length) {
+  // One block: the entry, then the keyword and the text, each zero-terminated
+  // and each in a region rounded up to a multiple of 8 bytes.
+  const std::size_t keyword_region = RoundUp8(keyword_length + 1);
+  const std::size_t text_region = RoundUp8(text_length + 1);
+  auto *block = static_cast<char *>(
+      platform::AllocateZeroed(sizeof(KeywordEntry) + keyword_region + text_region));
+  if (block == nullptr) return nullptr;
+  auto *entry = reinterpret_cast<KeywordEntry *>(block);
+  entry->next = nullptr;
+  entry->keyword = block + sizeof(KeywordEntry);
+  entry->text = entry->keyword + keyword_region;
+  if (keyword_length != 0) std::memcpy(entry->keyword, keyword, keyword_length);
+  if (text != nullptr && text_length != 0) std::memcpy(entry->text, text, text_length);
+  return entry;
+}
+
+void ReleaseKeywordList(KeywordEntry *first) {
+  while (first != nullptr) {
+    KeywordEntry *next = first->next;
+    platform::Free(first);
+    first = next;
+  }
+}
+
+}  // namespace qorvcfg

@@ -1,0 +1,83 @@
+// Enumeration lists, nested elements and default texts.
+#include <cstring>
+
+#include "api/text_copy.h"
+#include "markup/markup.h"
+#include "platform/platform.h"
+#include "schema/schema.h"
+
+namespace qorvcfg {
+
+ResultCode ConvertEnumList(const MarkupElement *element, const ConstraintRecord *bounds,
+                           ConvertedNode **out) {
+  ConvertedNode *node = NewNode(ValueKind::kNone);
+  if (node == nullptr) return Zel_ENOMEM;
+  KeywordEntry *head = nullptr;
+  KeywordEntry *tail = nullptr;
+  for (const MarkupElement *child = element->first_child; child != nullptr; child = child->next) {
+    if (child->kind != ElementKind::kElement) continue;
+    const char *word = child->text;
+    const std::size_t word_length = std::strlen(word);
+    const auto length = static_cast<std::int64_t>(word_length);
+    if (bounds != nullptr && (length < bounds->minimum || length > bounds->maximum)) continue;
+    bool repeated = false;
+    for (const KeywordEntry *e = head; e != nullptr && !repeated; e = e->next) {
+      repeated = std::strcmp(e->keyword, word) == 0;
+    }
+    if (repeated) continue;
+    const char *text = ElementValueText(child);
+    KeywordEntry *entry =
+        NewKeywordEntry(word, word_length, text, text != nullptr ? std::strlen(text) : 0);
+    if (entry == nullptr) {
+      ReleaseKeywordList(head);
+      platform::Free(node);
+      return Zel_ENOMEM;
+    }
+    if (tail == nullptr) {
+      head = entry;
+    } else {
+      tail->next = entry;
+    }
+    tail = entry;
+  }
+  if (head == nullptr) {
+    platform::Free(node);
+    return Zel_EINVAL;
+  }
+  node->kind = ValueKind::kEnumList;
+  node->value.entries = head;
+  *out = node;
+  return Zel_OK;
+}
+
+ResultCode ConvertNested(const MarkupElement *element, const ElementDescriptor *grammar,
+                         std::uint32_t depth, ConvertedNode **out) {
+  if (depth >= kMaxNestingDepth) return Zel_EINVAL;
+  ConvertedNode *node = NewNode(ValueKind::kNested);
+  if (node == nullptr) return Zel_ENOMEM;
+  ConvertedNode *nested = nullptr;
+  const ResultCode result =
+      ConvertElementsAtDepth(grammar, element->first_child, depth + 1, &nested);
+  if (result != Zel_OK || nested == nullptr) {
+    platform::Free(node);
+    return result != Zel_OK ? result : Zel_EINVAL;
+  }
+  node->value.nested = nested;
+  *out = node;
+  return Zel_OK;
+}
+
+ResultCode ConvertDefault(const MarkupElement *element, ConvertedNode **out) {
+  const char *text = ElementValueText(element);
+  if (text == nullptr) return Zel_EINVAL;
+  ConvertedNode *node = NewNode(ValueKind::kString);
+  if (node == nullptr) return Zel_ENOMEM;
+  if (DuplicateText(text, &node->value.text) != Zel_OK) {
+    platform::Free(node);
+    return Zel_ENOMEM;
+  }
+  *out = node;
+  return Zel_OK;
+}
+
+}  // namespace qorvcfg

@@ -1,0 +1,302 @@
+// An ordered set of value pointers: an AVL tree with parent links, a tag that
+// marks it live, and a mutex held for each operation. Walks use parent links
+// only: no recursion, no stack, no allocation.
+#include "platform/platform.h"
+#include "store/store.h"
+
+namespace qorvcfg {
+namespace {
+
+using platform::MutexGuard;
+
+std::int32_t Height(std::uint32_t h) { return static_cast<std::int32_t>(h); }
+std::uint32_t Larger(std::uint32_t a, std::uint32_t b) { return Height(a) > Height(b) ? a : b; }
+
+// Puts top where x was under parent (or at the root).
+void Replace(ValueIndex *index, ValueIndexNode *parent, ValueIndexNode *x, ValueIndexNode *top) {
+  if (parent == nullptr) {
+    index->root = top;
+  } else if (parent->left == x) {
+    parent->left = top;
+  } else {
+    parent->right = top;
+  }
+}
+
+// Rotates an unbalanced node; gives the new top of its subtree, linked into
+// the node's former parent.
+ValueIndexNode *Rebalance(ValueIndex *index, ValueIndexNode *x) {
+  ValueIndexNode *parent = x->parent;
+  const std::int32_t diff = Height(x->left_height) - Height(x->right_height);
+  ValueIndexNode *top = x;
+  if (diff > 1) {
+    ValueIndexNode *y = x->left;
+    if (Height(y->left_height) < Height(y->right_height)) x->left = RotateLeft(y);
+    top = RotateRight(x);
+  } else if (diff < -1) {
+    ValueIndexNode *y = x->right;
+    if (Height(y->right_height) < Height(y->left_height)) x->right = RotateRight(y);
+    top = RotateLeft(x);
+  } else {
+    return x;
+  }
+  Replace(index, parent, x, top);
+  return top;
+}
+
+ValueIndexNode *Leftmost(ValueIndexNode *node) {
+  while (node != nullptr && node->left != nullptr) node = node->left;
+  return node;
+}
+
+ValueIndexNode *Successor(ValueIndexNode *node) {
+  if (node->right != nullptr) return Leftmost(node->right);
+  while (node->parent != nullptr && node->parent->right == node) node = node->parent;
+  return node->parent;
+}
+
+// Post-order walk that frees every node, releasing each value first.
+void FreeAllNodes(ValueIndex *index, ValueReleaseFn release) {
+  ValueIndexNode *node = Leftmost(index->root);
+  while (node != nullptr) {
+    if (node->right != nullptr) {
+      node = Leftmost(node->right);
+      continue;
+    }
+    while (node->parent != nullptr && node->parent->right == node) {
+      ValueIndexNode *parent = node->parent;
+      if (release != nullptr) release(node->value);
+      platform::Free(node);
+      node = parent;
+    }
+    ValueIndexNode *parent = node->parent;
+    if (release != nullptr) release(node->value);
+    platform::Free(node);
+    node = parent;
+    // The parent's left subtree is gone; what remains is its right subtree.
+    if (node != nullptr) node->left = nullptr;
+  }
+  index->root = nullptr;
+  index->count = 0;
+}
+
+bool IsLive(const ValueIndex *index) { return index->tag == kIndexTagLive; }
+
+// Finds the node holding exactly this value pointer (used when the ordering
+// of a value changed while it was stored, so that descent misses it).
+ValueIndexNode *FindByIdentity(ValueIndex *index, const void *key) {
+  for (ValueIndexNode *node = Leftmost(index->root); node != nullptr; node = Successor(node)) {
+    if (node->value == key) return node;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+ValueIndexNode *RotateRight(ValueIndexNode *x) {
+  ValueIndexNode *y = x->left;
+  x->left = y->right;
+  x->left_height = y->right_height;
+  y->right = x;
+  y->right_height = 1 + Larger(y->right_height, x->right_height);
+  if (x->left != nullptr) x->left->parent = x;
+  y->parent = x->parent;
+  x->parent = y;
+  return y;
+}
+
+ValueIndexNode *RotateLeft(ValueIndexNode *x) {
+  ValueIndexNode *y = x->right;
+  x->right = y->left;
+  x->right_height = y->left_height;
+  y->left = x;
+  y->left_height = 1 + Larger(y->left_height, x->left_height);
+  if (x->right != nullptr) x->right->parent = x;
+  y->parent = x->parent;
+  x->parent = y;
+  return y;
+}
+
+ResultCode IndexCreate(ValueIndex **out, ValueCompareFn compare) {
+  if (out == nullptr || compare == nullptr) return Zel_EINVAL;
+  auto *index = static_cast<ValueIndex *>(platform::AllocateZeroed(sizeof(ValueIndex)));
+  if (index == nullptr) return Zel_ENOMEM;
+  const ResultCode created = platform::MutexCreate(&index->lock);
+  if (created != Zel_OK) {
+    index->tag = kIndexTagDead;
+    platform::Free(index);
+    return created;
+  }
+  index->tag = kIndexTagLive;
+  index->root = nullptr;
+  index->count = 0;
+  index->compare = compare;
+  *out = index;
+  return Zel_OK;
+}
+
+ResultCode IndexDestroy(ValueIndex *index, ValueReleaseFn release) {
+  if (index == nullptr) return Zel_EINVAL;
+  if (!IsLive(index)) return Zel_EBADTAG;
+  platform::MutexWait(&index->lock);
+  FreeAllNodes(index, release);
+  index->tag = kIndexTagDead;
+  platform::MutexRelease(&index->lock);
+  platform::MutexClose(&index->lock);
+  platform::Free(index);
+  return Zel_OK;
+}
+
+ResultCode IndexClear(ValueIndex *index, ValueReleaseFn release) {
+  if (index == nullptr) return Zel_EINVAL;
+  if (!IsLive(index)) return Zel_EBADTAG;
+  MutexGuard guard(&index->lock);
+  FreeAllNodes(index, release);
+  return Zel_OK;
+}
+
+ResultCode IndexInsert(ValueIndex *index, void *value) {
+  if (index == nullptr) return Zel_EINVAL;
+  if (!IsLive(index)) return Zel_EBADTAG;
+  auto *node = static_cast<ValueIndexNode *>(platform::AllocateZeroed(sizeof(ValueIndexNode)));
+  if (node == nullptr) return Zel_ENOMEM;
+  MutexGuard guard(&index->lock);
+
+  ValueIndexNode *parent = nullptr;
+  for (ValueIndexNode *at = index->root; at != nullptr;) {
+    const std::int32_t r = index->compare(at->value, value);
+    if (r == 0) {
+      platform::Free(node);
+      return Zel_EEXIST;
+    }
+    parent = at;
+    at = r < 0 ? at->left : at->right;
+  }
+  node->value = value;
+  node->parent = parent;
+  index->count += 1;
+  if (parent == nullptr) {
+    index->root = node;
+    return Zel_OK;
+  }
+  if (index->compare(parent->value, value) < 0) {
+    parent->left = node;
+  } else {
+    parent->right = node;
+  }
+
+  ValueIndexNode *child = node;
+  ValueIndexNode *p = parent;
+  for (;;) {
+    if (p->left == child) {
+      p->left_height += 1;
+    } else {
+      p->right_height += 1;
+    }
+    child = p;
+    p = child->parent;
+    const std::int32_t diff = Height(child->left_height) - Height(child->right_height);
+    if (p == nullptr || (diff != 1 && diff != -1)) break;
+  }
+  Rebalance(index, child);
+  return Zel_OK;
+}
+
+ResultCode IndexRemove(ValueIndex *index, const void *key) {
+  if (index == nullptr) return Zel_EINVAL;
+  if (!IsLive(index)) return Zel_EBADTAG;
+  MutexGuard guard(&index->lock);
+
+  ValueIndexNode *d = index->root;
+  while (d != nullptr) {
+    const std::int32_t r = index->compare(d->value, key);
+    if (r == 0) break;
+    d = r < 0 ? d->left : d->right;
+  }
+  if (d == nullptr) d = FindByIdentity(index, key);
+  if (d == nullptr) return Zel_ENOENT;
+  ValueIndexNode *p = d->parent;
+  index->count -= 1;
+
+  ValueIndexNode *start = nullptr;
+  if (d->left == nullptr || d->right == nullptr) {
+    ValueIndexNode *child = d->left == nullptr ? d->right : d->left;
+    if (p != nullptr) {
+      if (p->left == d) {
+        p->left = child;
+        p->left_height -= 1;
+      } else {
+        p->right = child;
+        p->right_height -= 1;
+      }
+    } else {
+      index->root = child;
+    }
+    if (child != nullptr) child->parent = p;
+    start = p;
+  } else {
+    ValueIndexNode *s = d->left;
+    while (s->right != nullptr) s = s->right;
+    ValueIndexNode *q = s->parent;
+    ValueIndexNode *s_child = s->left;
+    if (q->right == s) {
+      q->right = s_child;
+      q->right_height -= 1;
+    } else {
+      q->left = s_child;
+      q->left_height -= 1;
+    }
+    if (s_child != nullptr) s_child->parent = q;
+    s->parent = p;
+    s->left = d->left;
+    s->right = d->right;
+    s->left_height = d->left_height;
+    s->right_height = d->right_height;
+    if (s->left != nullptr) s->left->parent = s;
+    if (s->right != nullptr) s->right->parent = s;
+    Replace(index, p, d, s);
+    start = q == d ? s : q;
+  }
+
+  ValueIndexNode *x = start;
+  while (x != nullptr) {
+    while (x->left_height == x->right_height) {
+      ValueIndexNode *parent = x->parent;
+      if (parent == nullptr) {
+        x = nullptr;
+        break;
+      }
+      if (parent->left == x) {
+        parent->left_height -= 1;
+      } else {
+        parent->right_height -= 1;
+      }
+      x = parent;
+    }
+    if (x == nullptr) break;
+    const std::int32_t diff = Height(x->left_height) - Height(x->right_height);
+    if (diff == 1 || diff == -1) break;
+    x = Rebalance(index, x);
+  }
+  platform::Free(d);
+  return Zel_OK;
+}
+
+ResultCode IndexList(ValueIndex *index, void **values, std::uint32_t *count) {
+  if (!IsLive(index)) return Zel_EBADTAG;
+  std::uint32_t written = 0;
+  {
+    MutexGuard guard(&index->lock);
+    if (index->root != nullptr) {
+      const std::uint32_t capacity = *count;
+      for (ValueIndexNode *node = Leftmost(index->root); node != nullptr && written < capacity;
+           node = Successor(node)) {
+        values[written++] = node->value;
+      }
+    }
+  }
+  *count = written;
+  return Zel_OK;
+}
+
+}  // namespace qorvcfg
