@@ -89,12 +89,12 @@ typedef struct IpAddressValue {
 
 /* The 48-byte payload of a value, laid out by its type. */
 typedef union DataPayload {
-  int64_t integer;      /* Zel_TYPE_INTEGER */
-  char *text;           /* Zel_TYPE_STRING */
-  uint32_t boolean;     /* Zel_TYPE_BOOLEAN: 0 FALSE, anything else TRUE */
+  int64_t integer;       /* Zel_TYPE_INTEGER */
+  char *text;            /* Zel_TYPE_STRING */
+  uint32_t boolean;      /* Zel_TYPE_BOOLEAN: 0 FALSE, anything else TRUE */
   IpAddressValue ipaddr; /* Zel_TYPE_IPADDR */
-  char *keyword;        /* Zel_TYPE_ENUMERATION */
-  void *structure;      /* Zel_TYPE_STRUCTURE: not for the host */
+  char *keyword;         /* Zel_TYPE_ENUMERATION */
+  void *structure;       /* Zel_TYPE_STRUCTURE: not for the host */
   unsigned char bytes[48];
 } DataPayload;
 

@@ -31,15 +31,21 @@ struct NamedSlot {
 };
 
 constexpr NamedSlot kSlots[] = {
-    {"name", &ItemNodes::name},           {"description", &ItemNodes::description},
-    {"dispstring", &ItemNodes::dispstring}, {"identifier", &ItemNodes::identifier},
-    {"necessity", &ItemNodes::necessity}, {"hidden", &ItemNodes::hidden},
-    {"number", &ItemNodes::number},       {"type", &ItemNodes::type},
-    {"enum", &ItemNodes::enumeration},    {"default", &ItemNodes::default_text},
-    {"minimum", &ItemNodes::minimum},     {"maximum", &ItemNodes::maximum},
+    {"name", &ItemNodes::name},
+    {"description", &ItemNodes::description},
+    {"dispstring", &ItemNodes::dispstring},
+    {"identifier", &ItemNodes::identifier},
+    {"necessity", &ItemNodes::necessity},
+    {"hidden", &ItemNodes::hidden},
+    {"number", &ItemNodes::number},
+    {"type", &ItemNodes::type},
+    {"enum", &ItemNodes::enumeration},
+    {"default", &ItemNodes::default_text},
+    {"minimum", &ItemNodes::minimum},
+    {"maximum", &ItemNodes::maximum},
 };
 
-constexpr const char *kTypeWords[] = {"integer", "string", "boolean",
+constexpr const char *kTypeWords[] = {"integer", "string",      "boolean",
                                       "ipaddr",  "enumeration", "structure"};
 
 // Moves a node's text out of the node.
@@ -71,8 +77,8 @@ ItemType TypeFromWord(const ConvertedNode *node) {
 void FillBounds(ItemDefinition *item, const ItemNodes &nodes) {
   if (item->type != Zel_TYPE_INTEGER && item->type != Zel_TYPE_STRING) return;
   const bool integer = item->type == Zel_TYPE_INTEGER;
-  item->minimum = nodes.minimum != nullptr ? nodes.minimum->value.integer
-                                           : (integer ? INT64_MIN : 0);
+  item->minimum =
+      nodes.minimum != nullptr ? nodes.minimum->value.integer : (integer ? INT64_MIN : 0);
   if (nodes.maximum != nullptr) {
     const std::int64_t maximum = nodes.maximum->value.integer;
     item->maximum = maximum >= item->minimum ? maximum : item->minimum;
@@ -216,8 +222,8 @@ ItemDefinition *BuildItemDefinition(ConvertedNode *nodes) {
   item->description = TakeText(found.description);
   item->dispstring = TakeText(found.dispstring);
   item->hidden = BooleanOr(found.hidden, 0);
-  item->number = found.number != nullptr ? static_cast<std::uint32_t>(found.number->value.integer)
-                                         : 1;
+  item->number =
+      found.number != nullptr ? static_cast<std::uint32_t>(found.number->value.integer) : 1;
   item->identifier = BooleanOr(found.identifier, 0);
   if (item->type == Zel_TYPE_STRUCTURE || item->type == Zel_TYPE_NONE) item->identifier = 0;
   item->necessity = BooleanOr(found.necessity, 1);

@@ -136,8 +136,8 @@ ResultCode LexNextToken(InputSource *source, MarkupToken **out) {
   auto *token = static_cast<MarkupToken *>(platform::AllocateZeroed(sizeof(MarkupToken)));
   if (token == nullptr) return Zel_ENOMEM;
   SourceChar lookahead{};
-  const ResultCode result = IsByte(ch, '<') ? LexTagToken(source, token)
-                                            : LexTextToken(source, ch, token, &lookahead);
+  const ResultCode result =
+      IsByte(ch, '<') ? LexTagToken(source, token) : LexTextToken(source, ch, token, &lookahead);
   if (result != Zel_OK) {
     FreeToken(token);
     return result;

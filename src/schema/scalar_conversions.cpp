@@ -107,7 +107,8 @@ ResultCode ParseSignedText(const char *text, std::size_t length, std::int64_t *v
   if (parsed == Zel_ERANGE) return Zel_ERANGE;
   constexpr std::uint64_t kLimit = 0x8000000000000000ull;  // 2^63
   if (negative ? magnitude > kLimit : magnitude > kLimit - 1) return Zel_ERANGE;
-  *value = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+  *value =
+      negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
   return parsed;
 }
 

@@ -42,11 +42,11 @@ struct ElementDescriptor {
 };
 
 union NodeValue {
-  char *text;            // kinds 1, 3, 7
-  std::int64_t integer;  // kind 2
-  std::uint32_t boolean;  // kind 4
-  IpAddressValue ipaddr;  // kind 5
-  KeywordEntry *entries;  // kind 6
+  char *text;                    // kinds 1, 3, 7
+  std::int64_t integer;          // kind 2
+  std::uint32_t boolean;         // kind 4
+  IpAddressValue ipaddr;         // kind 5
+  KeywordEntry *entries;         // kind 6
   struct ConvertedNode *nested;  // kind 8
 };
 static_assert(sizeof(NodeValue) == 48);
@@ -81,10 +81,9 @@ void ReleaseKeywordList(KeywordEntry *first);
 
 // ---- Text helpers ---------------------------------------------------------
 [[nodiscard]] ResultCode IsNameText(const char *text);
-[[nodiscard]] ResultCode ParseUnsignedText(const char *text, std::size_t length,
-                                           std::uint32_t base, std::uint64_t *magnitude);
-[[nodiscard]] ResultCode ParseSignedText(const char *text, std::size_t length,
-                                         std::int64_t *value);
+[[nodiscard]] ResultCode ParseUnsignedText(const char *text, std::size_t length, std::uint32_t base,
+                                           std::uint64_t *magnitude);
+[[nodiscard]] ResultCode ParseSignedText(const char *text, std::size_t length, std::int64_t *value);
 [[nodiscard]] ResultCode ParseBooleanWord(const char *text, std::uint32_t *value);
 [[nodiscard]] ResultCode ParseIpv4Text(const char *text, std::size_t length, std::size_t *end,
                                        std::uint8_t out[4]);
@@ -98,8 +97,8 @@ void ReleaseKeywordList(KeywordEntry *first);
                                      ConvertedNode **out);
 [[nodiscard]] ResultCode ConvertInteger(const MarkupElement *element,
                                         const ConstraintRecord *bounds, ConvertedNode **out);
-[[nodiscard]] ResultCode ConvertString(const MarkupElement *element,
-                                       const ConstraintRecord *bounds, ConvertedNode **out);
+[[nodiscard]] ResultCode ConvertString(const MarkupElement *element, const ConstraintRecord *bounds,
+                                       ConvertedNode **out);
 [[nodiscard]] ResultCode ConvertBoolean(const MarkupElement *element, ConvertedNode **out);
 [[nodiscard]] ResultCode ConvertKeyword(const MarkupElement *element, const KeywordEntry *words,
                                         ConvertedNode **out);

@@ -11,9 +11,7 @@ namespace qorvcfg {
 namespace {
 
 // Releases what a value that never made it into a container owns.
-void DiscardValue(DataValue *value) {
-  ValueRelease(value);
-}
+void DiscardValue(DataValue *value) { ValueRelease(value); }
 
 ResultCode NodeToRecord(DataValue *value, ConvertedNode *node, OrphanList *orphans) {
   DataRecord &record = value->record;
@@ -67,8 +65,7 @@ ResultCode NodeToRecord(DataValue *value, ConvertedNode *node, OrphanList *orpha
 
 }  // namespace
 
-ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container,
-                              OrphanList *orphans) {
+ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container, OrphanList *orphans) {
   ResultCode result = Zel_OK;
   for (ConvertedNode *node = nodes; node != nullptr; node = node->next) {
     auto *value = static_cast<DataValue *>(platform::AllocateZeroed(sizeof(DataValue)));

@@ -107,8 +107,7 @@ void OrphanReleaseAll(OrphanList *orphans);
 [[nodiscard]] std::int32_t StructureCompare(const DataValue *a, const DataValue *b);
 
 // ---- Loading --------------------------------------------------------------------
-[[nodiscard]] ResultCode ReadConfig(std::uint32_t mode, const char *input,
-                                    ConfigHandle *handle);
+[[nodiscard]] ResultCode ReadConfig(std::uint32_t mode, const char *input, ConfigHandle *handle);
 [[nodiscard]] ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container,
                                             OrphanList *orphans);
 

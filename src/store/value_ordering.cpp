@@ -39,7 +39,8 @@ std::int32_t IntegerOrder(std::int64_t a, std::int64_t b) {
 std::int32_t IpOrder(const DataValue *va, const DataValue *vb) {
   const IpAddressValue &a = va->record.payload.ipaddr;
   const IpAddressValue &b = vb->record.payload.ipaddr;
-  if (a.form != b.form) return static_cast<std::int32_t>(a.form) - static_cast<std::int32_t>(b.form);
+  if (a.form != b.form)
+    return static_cast<std::int32_t>(a.form) - static_cast<std::int32_t>(b.form);
   if (a.form == Zel_IP_FORM_HOSTNAME) return TextOrder(a.host_name, b.host_name);
   if (a.form != Zel_IP_FORM_NUMERIC) return IdentityOrder(va, vb);
   if (a.family != b.family) {

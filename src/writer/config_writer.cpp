@@ -62,9 +62,9 @@ void FormatV4(char *at, const std::uint8_t *b) {
 }
 
 void FormatV6(char *at, const std::uint8_t *b) {
-  std::sprintf(at, "%02x%02x:%02x%02x:%02x%02x:%02x%02x:%02x%02x:%02x%02x:%02x%02x:%02x%02x",
-               b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12],
-               b[13], b[14], b[15]);
+  std::sprintf(at, "%02x%02x:%02x%02x:%02x%02x:%02x%02x:%02x%02x:%02x%02x:%02x%02x:%02x%02x", b[0],
+               b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13],
+               b[14], b[15]);
 }
 
 void PutAddress(BufferedFile &out, const IpAddressValue &ip) {
