@@ -10,6 +10,7 @@ ResultCode ParseMarkup(std::uint32_t mode, const char *input, const ElementDescr
   // The source is large (it holds a block buffer) and lives for this call.
   InputSource source;
   if (mode == static_cast<std::uint32_t>(ParseMode::kFile)) {
+    if (input == nullptr) return Zel_EINVAL;
     platform::FileHandle file = platform::kInvalidFile;
     const ResultCode opened = platform::OpenForReading(input, &file);
     if (opened != Zel_OK) return opened;
