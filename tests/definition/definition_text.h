@@ -1,0 +1,19 @@
+// Definition files written from text for the tests of this folder.
+#pragma once
+
+#include <string>
+
+#include "qorvcfg.h"
+#include "support/test_files.h"
+
+namespace qorvcfg::test {
+
+// Writes text to a scratch file named name and creates a handle from it.
+inline ResultCode CreateFromText(const std::string &text, ConfigHandle **out,
+                                 const std::string &name = "definition.xml") {
+  const std::string path = TempPath(name);
+  WriteFile(path, text);
+  return Zel_ConfigCreate(path.c_str(), out);
+}
+
+}  // namespace qorvcfg::test
