@@ -1,0 +1,85 @@
+// Counting heap with fault injection. Every block of the library comes from
+// here, so tests can fail the n-th allocation and check that nothing leaks.
+
+#include <atomic>
+
+#include "platform/platform.h"
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <cstdlib>
+#endif
+
+namespace qorvcfg::platform {
+namespace {
+
+// 0 means that no failure is armed.
+std::atomic<std::uint64_t> g_fail_at{0};
+std::atomic<bool> g_fail_every_after{false};
+std::atomic<std::uint64_t> g_since_arm{0};
+std::atomic<std::int64_t> g_live{0};
+
+void *RawAllocate(std::size_t size, bool zeroed) {
+#if defined(_WIN32)
+  return HeapAlloc(GetProcessHeap(), zeroed ? HEAP_ZERO_MEMORY : 0, size);
+#else
+  return zeroed ? std::calloc(1, size) : std::malloc(size);
+#endif
+}
+
+void RawFree(void *block) {
+#if defined(_WIN32)
+  HeapFree(GetProcessHeap(), 0, block);
+#else
+  std::free(block);
+#endif
+}
+
+// Counts the attempt and says whether it is one that must fail.
+bool InjectedFailure() {
+  const std::uint64_t attempt = g_since_arm.fetch_add(1) + 1;
+  const std::uint64_t fail_at = g_fail_at.load();
+  if (fail_at == 0) return false;
+  if (attempt == fail_at) return true;
+  return attempt > fail_at && g_fail_every_after.load();
+}
+
+void *AllocateBlock(std::size_t size, bool zeroed) {
+  if (InjectedFailure()) return nullptr;
+  // A request for 0 bytes still gets a block of its own, distinct from every
+  // other live block, which Free accepts like any other.
+  void *block = RawAllocate(size == 0 ? 1 : size, zeroed);
+  if (block != nullptr) g_live.fetch_add(1, std::memory_order_relaxed);
+  return block;
+}
+
+}  // namespace
+
+void *Allocate(std::size_t size) { return AllocateBlock(size, false); }
+
+void *AllocateZeroed(std::size_t size) { return AllocateBlock(size, true); }
+
+void Free(void *block) {
+  if (block == nullptr) return;
+  g_live.fetch_sub(1, std::memory_order_relaxed);
+  RawFree(block);
+}
+
+void FailAllocation(std::uint64_t nth, bool every_after) {
+  // Disarm first so that no allocation running on another thread sees the
+  // new target with the old count.
+  g_fail_at.store(0);
+  g_since_arm.store(0);
+  g_fail_every_after.store(nth != 0 && every_after);
+  g_fail_at.store(nth);
+}
+
+std::uint64_t AllocationsSinceArm() { return g_since_arm.load(); }
+
+std::int64_t LiveAllocations() { return g_live.load(std::memory_order_relaxed); }
+
+}  // namespace qorvcfg::platform

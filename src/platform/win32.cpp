@@ -1,0 +1,94 @@
+// Files and mutexes on Windows: UTF-8 paths are converted to UTF-16 and
+// opened with CreateFileW; every failure carries GetLastError().
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace qorvcfg::platform {
+namespace {
+
+constexpr UINT kCodePageUtf8 = 65001;
+
+HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+// Converts the UTF-8 path to UTF-16 in a new block and opens it. The block is
+// freed whatever the outcome.
+ResultCode OpenFile(const char *utf8_path, DWORD access, DWORD share, DWORD disposition,
+                    FileHandle *out) {
+  const int units = MultiByteToWideChar(kCodePageUtf8, 0, utf8_path, -1, nullptr, 0);
+  if (units <= 0) return Zel_ESYSTEM | GetLastError();
+  auto *wide_path =
+      static_cast<wchar_t *>(Allocate(static_cast<std::size_t>(units) * sizeof(wchar_t)));
+  if (wide_path == nullptr) return Zel_ENOMEM;
+  if (MultiByteToWideChar(kCodePageUtf8, 0, utf8_path, -1, wide_path, units) <= 0) {
+    const DWORD error = GetLastError();
+    Free(wide_path);
+    return Zel_ESYSTEM | error;
+  }
+
+  const HANDLE file =
+      CreateFileW(wide_path, access, share, nullptr, disposition, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+  const DWORD error = GetLastError();
+  Free(wide_path);
+  if (file == INVALID_HANDLE_VALUE) return OpenFailureCode(error);
+  *out = reinterpret_cast<FileHandle>(file);
+  return Zel_OK;
+}
+
+}  // namespace
+
+ResultCode OpenForReading(const char *utf8_path, FileHandle *out) {
+  return OpenFile(utf8_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, out);
+}
+
+ResultCode OpenForWriting(const char *utf8_path, FileHandle *out) {
+  return OpenFile(utf8_path, GENERIC_WRITE, 0, CREATE_ALWAYS, out);
+}
+
+ResultCode ReadBlock(FileHandle file, void *buffer, std::uint32_t size, std::uint32_t *read_count) {
+  DWORD count = 0;
+  if (!ReadFile(ToHandle(file), buffer, size, &count, nullptr)) {
+    return Zel_ESYSTEM | GetLastError();
+  }
+  *read_count = count;
+  return Zel_OK;
+}
+
+ResultCode WriteBytes(FileHandle file, const void *bytes, std::uint32_t size) {
+  DWORD written = 0;
+  if (!WriteFile(ToHandle(file), bytes, size, &written, nullptr)) {
+    return Zel_ESYSTEM | GetLastError();
+  }
+  return Zel_OK;
+}
+
+void Close(FileHandle file) {
+  if (file == kInvalidFile) return;
+  if (!CloseHandle(ToHandle(file))) (void)GetLastError();
+}
+
+ResultCode MutexCreate(Mutex *mutex) {
+  const HANDLE handle = CreateMutexW(nullptr, FALSE, nullptr);
+  if (handle == nullptr) return Zel_ESYSTEM | GetLastError();
+  mutex->handle = handle;
+  return Zel_OK;
+}
+
+void MutexWait(Mutex *mutex) {
+  // A failed wait carries on as if the mutex were held.
+  if (WaitForSingleObject(mutex->handle, INFINITE) == WAIT_FAILED) (void)GetLastError();
+}
+
+void MutexRelease(Mutex *mutex) {
+  if (!ReleaseMutex(mutex->handle)) (void)GetLastError();
+}
+
+void MutexClose(Mutex *mutex) {
+  if (!CloseHandle(mutex->handle)) (void)GetLastError();
+}
+
+}  // namespace qorvcfg::platform
