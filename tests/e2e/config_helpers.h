@@ -1,15 +1,9 @@
-// Helpers for tests that work only through the exported functions: opening a
-// handle, fetching values, making addresses, and a text form of everything a
-// handle holds (items in definition order, values in listing order).
+// Helpers for tests that work only through the exported functions. A parent
+// of null always means the top level of the handle.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cinttypes>
-#include <cstdio>
-#include <cstring>
-#include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,132 +15,113 @@ namespace qorvcfg::test {
 
 using HandlePtr = std::unique_ptr<ConfigHandle, decltype(&Zel_ConfigDestroy)>;
 
-inline HandlePtr OpenConfig(const std::string &definition = "every_type.def.xml") {
+// A handle of a tests/data definition, with a data file read unless null.
+inline HandlePtr OpenConfig(const char *definition = "every_type.def.xml",
+                            const char *data = nullptr) {
   ConfigHandle *handle = nullptr;
   EXPECT_EQ(Zel_ConfigCreate(DataPath(definition).c_str(), &handle), Zel_OK) << definition;
+  EXPECT_EQ(data ? Zel_ConfigRead(DataPath(data).c_str(), handle) : Zel_OK, Zel_OK);
   return HandlePtr(handle, &Zel_ConfigDestroy);
 }
+inline HandlePtr Loaded() { return OpenConfig("every_type.def.xml", "every_type.data.xml"); }
 
-// The values of an item, greatest first; parent null means the top level.
-inline std::vector<DataRecord *> Values(ConfigHandle *handle, DataRecord *parent,
-                                        const char *name) {
+// The values of an item, greatest first.
+inline std::vector<DataRecord *> Values(ConfigHandle *h, const char *name,
+                                        DataRecord *parent = nullptr) {
   auto get = [&](DataRecord **records, std::uint32_t *count) {
-    return parent != nullptr ? Zel_DataGetFromData(parent, name, records, count)
-                             : Zel_DataGet(handle, name, records, count);
+    return parent ? Zel_DataGetFromData(parent, name, records, count)
+                  : Zel_DataGet(h, name, records, count);
   };
   std::uint32_t count = 0;
   EXPECT_EQ(get(nullptr, &count), Zel_OK) << name;
   std::vector<DataRecord *> records(count);
-  if (count != 0) {
-    EXPECT_EQ(get(records.data(), &count), Zel_OK) << name;
-  }
+  EXPECT_EQ(get(records.data(), &count), Zel_OK) << name;
   return records;
 }
-inline std::vector<DataRecord *> Values(ConfigHandle *handle, const char *name) {
-  return Values(handle, nullptr, name);
-}
 
-// A new value of an item from its default; parent null means the top level.
-inline DataRecord *Create(ConfigHandle *handle, DataRecord *parent, const char *name) {
+inline DataRecord *Create(ConfigHandle *h, const char *name, DataRecord *parent = nullptr) {
   DataRecord *record = nullptr;
-  const ResultCode result = parent != nullptr ? Zel_DataDefaultCreateFromData(parent, name, &record)
-                                              : Zel_DataDefaultCreate(handle, name, &record);
-  EXPECT_EQ(result, Zel_OK) << name;
+  EXPECT_EQ(parent ? Zel_DataDefaultCreateFromData(parent, name, &record)
+                   : Zel_DataDefaultCreate(h, name, &record),
+            Zel_OK)
+      << name;
   return record;
 }
 
-inline IpAddressValue V4(std::initializer_list<int> address, std::initializer_list<int> mask = {}) {
-  IpAddressValue ip{};
-  ip.form = Zel_IP_FORM_NUMERIC;
-  ip.family = Zel_IP_FAMILY_V4;
-  int i = 0;
-  for (int b : address) ip.address[i++] = static_cast<std::uint8_t>(b);
-  i = 0;
-  for (int b : mask) ip.mask[i++] = static_cast<std::uint8_t>(b);
-  return ip;
+// A new value of an item, changed to data unless null; gives the result of adding it.
+inline ResultCode AddValue(ConfigHandle *h, const char *name, const void *data,
+                           DataRecord *parent = nullptr) {
+  DataRecord *record = Create(h, name, parent);
+  if (data != nullptr) {
+    EXPECT_EQ(parent ? Zel_DataChangeToData(parent, record, data) : Zel_DataChange(h, record, data),
+              Zel_OK)
+        << name;
+  }
+  return parent ? Zel_DataAddToData(parent, record) : Zel_DataAdd(h, record);
 }
 
-inline IpAddressValue V6(const std::uint8_t (&address)[16], bool full_mask = false) {
+// A numeric address of 4 (IPv4) or 16 (IPv6) bytes; no mask unless given.
+inline IpAddressValue Ip(const std::vector<int> &address, const std::vector<int> &mask = {}) {
   IpAddressValue ip{};
   ip.form = Zel_IP_FORM_NUMERIC;
-  ip.family = Zel_IP_FAMILY_V6;
-  std::memcpy(ip.address, address, 16);
-  if (full_mask) std::memset(ip.mask, 0xff, 16);
+  ip.family = address.size() == 4 ? Zel_IP_FAMILY_V4 : Zel_IP_FAMILY_V6;
+  for (std::size_t i = 0; i < address.size(); ++i) ip.address[i] = address[i];
+  for (std::size_t i = 0; i < mask.size(); ++i) ip.mask[i] = mask[i];
   return ip;
 }
-
-inline IpAddressValue HostName(char *name) {
+inline IpAddressValue Host(char *name) {
   IpAddressValue ip{};
   ip.form = Zel_IP_FORM_HOSTNAME;
   ip.host_name = name;
   return ip;
 }
 
-inline std::string AddressText(const IpAddressValue &ip) {
+inline std::string LevelText(ConfigHandle *h, DataRecord *parent = nullptr);
+
+inline std::string RecordText(ConfigHandle *h, DataRecord *record) {
+  const DataPayload &value = record->payload;
+  if (record->type == Zel_TYPE_INTEGER) return std::to_string(value.integer);
+  if (record->type == Zel_TYPE_STRING) return "\"" + std::string(value.text) + "\"";
+  if (record->type == Zel_TYPE_BOOLEAN) return value.boolean != 0 ? "TRUE" : "FALSE";
+  if (record->type == Zel_TYPE_ENUMERATION) return value.keyword;
+  if (record->type == Zel_TYPE_STRUCTURE) return "{" + LevelText(h, record) + "}";
+  const IpAddressValue &ip = value.ipaddr;
   if (ip.form == Zel_IP_FORM_HOSTNAME) return std::string("host:") + ip.host_name;
+  const bool v4 = ip.family == Zel_IP_FAMILY_V4;
   std::string text;
   char part[8];
-  const int size = ip.family == Zel_IP_FAMILY_V4 ? 4 : 16;
-  for (int i = 0; i < size; ++i) {
-    std::snprintf(part, sizeof part, ip.family == Zel_IP_FAMILY_V4 ? "%s%d" : "%s%02x",
-                  i == 0 ? "" : (ip.family == Zel_IP_FAMILY_V4 ? "." : (i % 2 ? "" : ":")),
-                  ip.address[i]);
+  for (int i = 0; i < (v4 ? 4 : 16); ++i) {
+    const char *separator = i == 0 || (!v4 && i % 2 != 0) ? "" : v4 ? "." : ":";
+    std::snprintf(part, sizeof part, v4 ? "%s%d" : "%s%02x", separator, ip.address[i]);
     text += part;
   }
   return text;
 }
 
-inline std::string LevelText(ConfigHandle *handle, DataRecord *parent);
-
-inline std::string RecordText(ConfigHandle *handle, DataRecord *record) {
-  switch (record->type) {
-    case Zel_TYPE_INTEGER: {
-      char text[32];
-      std::snprintf(text, sizeof text, "%" PRId64, record->payload.integer);
-      return text;
-    }
-    case Zel_TYPE_STRING:
-      return "\"" + std::string(record->payload.text) + "\"";
-    case Zel_TYPE_BOOLEAN:
-      return record->payload.boolean != 0 ? "TRUE" : "FALSE";
-    case Zel_TYPE_IPADDR:
-      return AddressText(record->payload.ipaddr);
-    case Zel_TYPE_ENUMERATION:
-      return record->payload.keyword;
-    case Zel_TYPE_STRUCTURE:
-      return "{" + LevelText(handle, record) + "}";
-    default:
-      return "?";
-  }
-}
-
-// "name=value " for every value of every item of a level.
-inline std::string LevelText(ConfigHandle *handle, DataRecord *parent) {
+// "name=value " for every value of every item of a level, in listing order.
+inline std::string LevelText(ConfigHandle *h, DataRecord *parent) {
   std::uint32_t count = 0;
-  const ResultCode listed = parent != nullptr ? Zel_ContentListGetFromData(parent, nullptr, &count)
-                                              : Zel_ContentListGet(handle, nullptr, &count);
-  if (listed != Zel_OK) return "";
+  auto list = [&](ContentEntry *entries) {
+    return parent ? Zel_ContentListGetFromData(parent, entries, &count)
+                  : Zel_ContentListGet(h, entries, &count);
+  };
+  if (list(nullptr) != Zel_OK) return "";
   std::vector<ContentEntry> entries(count);
-  if (parent != nullptr) {
-    EXPECT_EQ(Zel_ContentListGetFromData(parent, entries.data(), &count), Zel_OK);
-  } else {
-    EXPECT_EQ(Zel_ContentListGet(handle, entries.data(), &count), Zel_OK);
-  }
+  EXPECT_EQ(list(entries.data()), Zel_OK);
   std::string text;
   for (const ContentEntry &entry : entries) {
-    for (DataRecord *record : Values(handle, parent, entry.name)) {
-      text += std::string(entry.name) + "=" + RecordText(handle, record) + " ";
+    for (DataRecord *record : Values(h, entry.name, parent)) {
+      text += std::string(entry.name) + "=" + RecordText(h, record) + " ";
     }
   }
   return text;
 }
-
-inline std::string ConfigText(ConfigHandle *handle) { return LevelText(handle, nullptr); }
+inline std::string ConfigText(ConfigHandle *h) { return LevelText(h); }
 
 // The bytes Zel_ConfigWrite gives for the handle.
-inline std::string WrittenText(ConfigHandle *handle, const std::string &name = "out.xml") {
+inline std::string WrittenText(ConfigHandle *h, const std::string &name = "out.xml") {
   const std::string path = TempPath(name);
-  EXPECT_EQ(Zel_ConfigWrite(path.c_str(), handle), Zel_OK);
+  EXPECT_EQ(Zel_ConfigWrite(path.c_str(), h), Zel_OK);
   return ReadFile(path);
 }
 
