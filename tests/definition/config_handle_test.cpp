@@ -1,9 +1,10 @@
-// Creating a handle from a definition file and destroying it: failures leave
-// nothing behind and hand nothing out.
+// Handles created from definition files, and the grammar of data files derived
+// from their items: failures leave nothing behind and hand nothing out.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "definition/definition.h"
 #include "definition/definition_text.h"
 #include "platform/platform.h"
 #include "support/fault_sweep.h"
@@ -12,30 +13,41 @@ namespace qorvcfg {
 namespace {
 
 using test::CreateFromText;
-using test::FailMode;
+using test::SweepAllocationFailures;
 
-// Every type, defaults that need copies, structures two levels deep.
-const char kEveryType[] = R"(<config_define>
-  <name>all</name><description>every type</description><dispstring>All</dispstring>
-  <hidden>FALSE</hidden>
-  <item><name>i</name><type>integer</type><minimum>1</minimum><maximum>9</maximum>
-    <default>4</default></item>
-  <item><name>s</name><type>string</type><default>text</default></item>
+// Every type; defaults that need copies or fallbacks; structures two deep.
+const char kDefinition[] = R"(<config_define><name>all</name><dispstring>All</dispstring>
+  <item><name>p</name><type>integer</type><number>0</number><minimum>0</minimum>
+    <maximum>99</maximum><default>4</default></item>
+  <item><name>q</name><type>structure</type><number>2</number>
+    <item><name>r</name><type>integer</type><identifier>TRUE</identifier></item>
+    <item><name>s</name><type>string</type><maximum>8</maximum><necessity>FALSE</necessity>
+      <default>text</default></item><item><name>in</name><type>structure</type><item>
+      <name>e2</name><type>enumeration</type><enum><x>X</x></enum></item></item></item>
+  <item><name>t</name><type>enumeration</type><enum><red>R</red><green>G</green></enum>
+    <default>blue</default></item><item><name>u</name></item>
+  <item><name>v</name><type>boolean</type></item><item><name>w</name><type>ipaddr</type>
+    <default>gateway</default></item>
   <item><name>pad</name><type>string</type><minimum>2</minimum></item>
-  <item><name>b</name><type>boolean</type><default>TRUE</default></item>
-  <item><name>gw</name><type>ipaddr</type><default>gateway</default></item>
-  <item><name>lo</name><type>ipaddr</type><default>::1</default></item>
-  <item><name>e</name><type>enumeration</type><enum><red>R</red><green>G</green></enum>
-    <default>blue</default></item>
-  <item><name>st</name><type>structure</type><number>0</number>
-    <item><name>k</name><type>integer</type><identifier>TRUE</identifier></item>
-    <item><name>in</name><type>structure</type>
-      <item><name>e2</name><type>enumeration</type><enum><x>X</x><y>Y</y></enum>
-        <default>y</default></item>
-      <item><name>n</name><type>string</type></item>
-    </item>
-  </item>
 </config_define>)";
+
+// name:kind,limit[,id][,optional][,bounds] per row; nested rows in parentheses.
+std::string Rows(const ElementDescriptor *row) {
+  std::string out;
+  for (; row != nullptr; row = row->next) {
+    out += std::string(row->name) + ":" + std::to_string(static_cast<int>(row->kind)) + "," +
+           std::to_string(row->limit) + (row->identifier ? ",id" : "") +
+           (row->necessity ? "" : ",optional");
+    if (row->kind == ValueKind::kInteger || row->kind == ValueKind::kString) {
+      const auto *bounds = static_cast<const ConstraintRecord *>(row->aux);
+      out += "," + std::to_string(bounds->minimum) + ".." + std::to_string(bounds->maximum);
+    } else if (row->kind == ValueKind::kNested) {
+      out += "(" + Rows(static_cast<const ElementDescriptor *>(row->aux)) + ")";
+    }
+    out += " ";
+  }
+  return out;
+}
 
 // Every enumeration item with entries has a default, at every depth.
 bool EnumerationDefaultsPresent(const ItemDefinition *item) {
@@ -56,133 +68,82 @@ class ConfigHandleTest : public testing::Test {
 };
 
 TEST_F(ConfigHandleTest, EveryFailedAllocationFailsCleanly) {
-  const std::string path = test::TempPath("every_type.xml");
-  test::WriteFile(path, kEveryType);
-  ConfigHandle *handle = kUntouched;
-  auto create = [&] { return Zel_ConfigCreate(path.c_str(), &handle); };
-  // Failing everything from some point on always reaches the handle itself.
-  const std::uint64_t made = test::SweepAllocationFailures(
-      create,
-      [&](ResultCode result, bool injected) {
-        if (!injected) {
-          ASSERT_EQ(result, Zel_OK);
-          EXPECT_EQ(std::string(handle->items->next->next->next->next->next->next->name), "e");
-          Zel_ConfigDestroy(handle);
-          handle = kUntouched;
-          return;
-        }
-        EXPECT_EQ(result, Zel_ENOMEM);
-        EXPECT_EQ(handle, kUntouched);
-      },
-      FailMode::kNthAndAfter);
-  EXPECT_GT(made, 50u);
-  // A single failure inside conversion only drops that element; one while
-  // building an item fails the whole call.
-  test::SweepAllocationFailures(create, [&](ResultCode result, bool) {
-    if (result == Zel_OK) {
-      ASSERT_NE(handle, kUntouched);
-      EXPECT_TRUE(EnumerationDefaultsPresent(handle->items));
-      Zel_ConfigDestroy(handle);
-      handle = kUntouched;
-    } else {
-      EXPECT_EQ(result, Zel_ENOMEM);
-      EXPECT_EQ(handle, kUntouched);
-    }
-  });
-}
-
-TEST_F(ConfigHandleTest, FailedParseHandsNothingOut) {
-  const struct {
-    const char *what;
-    std::string path;
-    ResultCode code;
-  } cases[] = {
-      {"missing file", test::TempPath("absent.xml"), Zel_ESYSTEM | 2},
-      {"null path", "", Zel_EINVAL},
-      {"tag cut off", test::TempPath("cut.xml"), Zel_EINVAL},
-  };
-  test::WriteFile(cases[2].path, "<config_define><item><name>a</name></item><item");
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.what);
+  const std::string path = test::TempPath("definition.xml");
+  test::WriteFile(path, kDefinition);
+  // A failure inside conversion only drops that element; one while building
+  // an item fails the whole call, as does failing everything from some point on.
+  for (test::FailMode mode : {test::FailMode::kOnlyNth, test::FailMode::kNthAndAfter}) {
     ConfigHandle *handle = kUntouched;
-    const char *path = c.path.empty() ? nullptr : c.path.c_str();
-    EXPECT_EQ(Zel_ConfigCreate(path, &handle), c.code);
-    EXPECT_EQ(handle, kUntouched);
+    const std::uint64_t made =
+        SweepAllocationFailures([&] { return Zel_ConfigCreate(path.c_str(), &handle); },
+                                [&](ResultCode result, bool injected) {
+                                  if (result == Zel_OK) {
+                                    ASSERT_NE(handle, kUntouched);
+                                    EXPECT_TRUE(EnumerationDefaultsPresent(handle->items));
+                                    EXPECT_TRUE(mode == test::FailMode::kOnlyNth || !injected);
+                                    Zel_ConfigDestroy(handle);
+                                  } else {
+                                    EXPECT_EQ(result, Zel_ENOMEM);
+                                    EXPECT_EQ(handle, kUntouched);
+                                  }
+                                  handle = kUntouched;
+                                },
+                                mode);
+    EXPECT_GT(made, 40u);
   }
-  EXPECT_EQ(Zel_ConfigCreate(cases[0].path.c_str(), nullptr), Zel_EINVAL);
-  Zel_ConfigDestroy(nullptr);
 }
 
-TEST_F(ConfigHandleTest, DefinitionWithoutUsableItemsGivesAnEmptyHandle) {
-  const char *texts[] = {
-      "",
-      "   \n",
-      "<config_define></config_define>",
-      "<config_define><item></item><item><bogus>1</bogus></item><Item><name>a</name></Item>"
-      "<name>1st</name><hidden>maybe</hidden></config_define>",
-  };
-  for (const char *text : texts) {
-    SCOPED_TRACE(text);
+TEST_F(ConfigHandleTest, UnusableDefinitionsGiveAnEmptyHandleOrNone) {
+  for (const char *text : {"",
+                           "<config_define><item></item><item><bogus>1</bogus></item>"
+                           "<Item><name>a</name></Item><name>1st</name><hidden>maybe</hidden>"
+                           "</config_define>"}) {
     ConfigHandle *handle = nullptr;
     ASSERT_EQ(CreateFromText(text, &handle), Zel_OK);
-    EXPECT_EQ(handle->name, nullptr);
-    EXPECT_EQ(handle->description, nullptr);
-    EXPECT_EQ(handle->dispstring, nullptr);
-    EXPECT_EQ(handle->hidden, 0u);
-    EXPECT_EQ(handle->items, nullptr);
-    EXPECT_EQ(handle->data.count, 0u);
-    std::uint32_t count = 7;
-    EXPECT_EQ(Zel_ContentListGet(handle, nullptr, &count), Zel_EINVAL);
-    EXPECT_EQ(count, 7u);
+    EXPECT_TRUE(handle->name == nullptr && handle->hidden == 0 && handle->items == nullptr) << text;
     Zel_ConfigDestroy(handle);
   }
+  ConfigHandle *handle = kUntouched;
+  EXPECT_EQ(Zel_ConfigCreate(test::TempPath("absent.xml").c_str(), &handle), Zel_ESYSTEM | 2);
+  EXPECT_EQ(CreateFromText("<config_define><item><name>a</name></item><item", &handle), Zel_EINVAL);
+  EXPECT_EQ(handle, kUntouched);
 }
 
-TEST_F(ConfigHandleTest, HandlesFromOneFileAreIndependent) {
-  const std::string path = test::TempPath("shared.xml");
-  test::WriteFile(path, kEveryType);
-  ConfigHandle *first = nullptr, *second = nullptr;
-  ASSERT_EQ(Zel_ConfigCreate(path.c_str(), &first), Zel_OK);
-  ASSERT_EQ(Zel_ConfigCreate(path.c_str(), &second), Zel_OK);
-  EXPECT_NE(first->items, second->items);
-  EXPECT_NE(first->items->name, second->items->name);
-  ASSERT_EQ(Zel_ConfigReadFromData("<config><i>5</i></config>", first), Zel_OK);
-  std::uint32_t count = 0;
-  EXPECT_EQ(Zel_DataGet(second, "i", nullptr, &count), Zel_OK);
-  EXPECT_EQ(count, 0u);
-  Zel_ConfigDestroy(first);
-
-  ASSERT_EQ(Zel_ConfigReadFromData("<config><i>6</i><i>7</i></config>", second), Zel_OK);
-  DataRecord *records[2] = {};
-  count = 2;
-  ASSERT_EQ(Zel_DataGet(second, "i", records, &count), Zel_OK);
-  ASSERT_EQ(count, 1u) << "number 1";
-  EXPECT_EQ(records[0]->payload.integer, 6);
-  Zel_ConfigDestroy(second);
-}
-
-TEST_F(ConfigHandleTest, DestroyReleasesEveryValueItEverHeld) {
+TEST_F(ConfigHandleTest, DataGrammarHasOneRowPerItemBorrowingFromIt) {
   ConfigHandle *handle = nullptr;
-  ASSERT_EQ(CreateFromText(kEveryType, &handle), Zel_OK);
-  ASSERT_EQ(Zel_ConfigReadFromData("<config><s>words</s><gw>example</gw>"
-                                   "<st><k>1</k><in><e2>x</e2><n>deep</n></in></st>"
-                                   "<st><k>2</k><in><n>other</n></in></st></config>",
-                                   handle),
+  ASSERT_EQ(CreateFromText(kDefinition, &handle), Zel_OK);
+  ElementDescriptor *grammar = BuildDataGrammar(handle->items);
+  ASSERT_NE(grammar, nullptr);
+  EXPECT_EQ(Rows(grammar),
+            "p:2,0,0..99 q:8,2(r:2,1,id,-9223372036854775808..9223372036854775807 "
+            "s:3,1,optional,0..8 in:8,1(e2:7,1 ) ) t:7,1 u:0,1 v:4,1 w:5,1 pad:3,1,2..2147483646 ");
+  EXPECT_EQ(grammar->name, handle->items->name) << "the item's own text";
+  EXPECT_EQ(grammar->next->next->aux, handle->items->next->next->entries);
+  ReleaseDataGrammar(grammar);
+  SweepAllocationFailures(
+      [&] {
+        grammar = BuildDataGrammar(handle->items);
+        return grammar != nullptr ? Zel_OK : Zel_ENOMEM;
+      },
+      [&](ResultCode result, bool injected) {
+        EXPECT_EQ(result, injected ? Zel_ENOMEM : Zel_OK);
+        ReleaseDataGrammar(grammar);
+      });
+  Zel_ConfigDestroy(handle);
+}
+
+TEST_F(ConfigHandleTest, StructureWithoutChildrenAnywhereMakesEveryReadFail) {
+  ConfigHandle *handle = nullptr;
+  ASSERT_EQ(CreateFromText("<config_define><item><name>p</name><type>integer</type></item>"
+                           "<item><name>q</name><type>structure</type><item><name>in</name>"
+                           "<type>structure</type></item></item></config_define>",
+                           &handle),
             Zel_OK);
-  DataRecord *unused = nullptr, *st = nullptr, *k = nullptr, *in = nullptr, *gone = nullptr;
-  ASSERT_EQ(Zel_DataDefaultCreate(handle, "e", &unused), Zel_OK);
-  ASSERT_EQ(Zel_DataDefaultCreate(handle, "st", &st), Zel_OK);
-  ASSERT_EQ(Zel_DataDefaultCreateFromData(st, "k", &k), Zel_OK);
-  ASSERT_EQ(Zel_DataDefaultCreateFromData(st, "in", &in), Zel_OK);
-  ASSERT_EQ(Zel_DataAddToData(st, k), Zel_OK);
-  ASSERT_EQ(Zel_DataAdd(handle, st), Zel_OK);
-  std::uint32_t count = 1;
-  ASSERT_EQ(Zel_DataGet(handle, "s", &gone, &count), Zel_OK);
-  ASSERT_EQ(Zel_DataDel(handle, gone), Zel_OK);
-  count = 0;
-  EXPECT_EQ(Zel_DataGet(handle, "st", nullptr, &count), Zel_OK);
-  EXPECT_EQ(count, 3u);
-  Zel_ConfigDestroy(handle);  // the fixture checks that nothing is left
+  EXPECT_EQ(BuildDataGrammar(handle->items), nullptr);
+  EXPECT_EQ(Zel_ConfigReadFromData("<config><p>1</p></config>", handle), Zel_ENOMEM);
+  EXPECT_EQ(Zel_ConfigRead(test::TempPath("missing.xml").c_str(), handle), Zel_ENOMEM)
+      << "fails before opening its input";
+  Zel_ConfigDestroy(handle);
 }
 
 }  // namespace

@@ -1,211 +1,87 @@
-// Containers and values: setting up and emptying a level, values built from
-// an item's default, and what each does when memory runs out.
+// Values built from an item's default, their containers, and what both do
+// when memory runs out.
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "platform/platform.h"
 #include "store/store.h"
 #include "support/fault_sweep.h"
+#include "support/test_files.h"
 
 namespace qorvcfg {
 namespace {
 
-using test::FailMode;
-using test::SweepAllocationFailures;
-
-bool IsEmptyList(const DataContainer &c) { return c.next == &c && c.prev == &c; }
-
-// s (structure: n integer, t string, inner structure: h ipaddr), b boolean,
-// e enumeration, z without a type.
-struct Items {
-  ItemDefinition n{}, t{}, h{}, inner{}, s{}, b{}, e{}, z{};
-  char host[5] = "host";
-  Items() {
-    const std::pair<ItemDefinition *, ItemType> types[] = {
-        {&n, Zel_TYPE_INTEGER},       {&t, Zel_TYPE_STRING},    {&h, Zel_TYPE_IPADDR},
-        {&inner, Zel_TYPE_STRUCTURE}, {&s, Zel_TYPE_STRUCTURE}, {&b, Zel_TYPE_BOOLEAN},
-        {&e, Zel_TYPE_ENUMERATION},   {&z, Zel_TYPE_NONE}};
-    const char *names[] = {"n", "t", "h", "inner", "s", "b", "e", "z"};
-    for (int i = 0; i < 8; ++i) {
-      types[i].first->name = const_cast<char *>(names[i]);
-      types[i].first->type = types[i].second;
-      types[i].first->default_value.type = types[i].second;
-    }
-    n.default_value.payload.integer = -42;
-    t.default_value.payload.text = const_cast<char *>("spaces");
-    h.default_value.payload.ipaddr.form = Zel_IP_FORM_HOSTNAME;
-    h.default_value.payload.ipaddr.host_name = host;
-    b.default_value.payload.boolean = 1;
-    e.default_value.payload.keyword = const_cast<char *>("red");
-    inner.children = &h;
-    s.children = &n;
-    n.next = &t;
-    t.next = &inner;
-    s.next = &b;
-    b.next = &e;
-    e.next = &z;
-  }
-};
-
 class DataContainerTest : public testing::Test {
  protected:
-  void SetUp() override { live_ = platform::LiveAllocations(); }
-  void TearDown() override { EXPECT_EQ(platform::LiveAllocations(), live_); }
-
-  DataRecord *FromDefault(ItemDefinition *item) {
-    DataRecord *record = nullptr;
-    EXPECT_EQ(ValueFromDefault(item, nullptr, &record), Zel_OK) << item->name;
-    return record;
+  // s (structure: t string, inner structure: h ipaddr), e enumeration,
+  // k enumeration without entries, z without a type.
+  void SetUp() override {
+    live_ = platform::LiveAllocations();
+    const std::string path = test::TempPath("items.xml");
+    test::WriteFile(path, R"(<config_define><item><name>s</name><type>structure</type>
+      <item><name>t</name><type>string</type><default>spaces</default></item>
+      <item><name>inner</name><type>structure</type>
+        <item><name>h</name><type>ipaddr</type><default>host</default></item></item></item>
+      <item><name>e</name><type>enumeration</type><enum><red>R</red></enum></item>
+      <item><name>k</name><type>enumeration</type></item><item><name>z</name></item>
+    </config_define>)");
+    ASSERT_EQ(Zel_ConfigCreate(path.c_str(), &handle_), Zel_OK);
+    s_ = handle_->items;
+    e_ = s_->next;
+    t_ = s_->children;
+    h_ = t_->next->children;
   }
-  // Puts the value into the container's index of its item and its list.
-  void Add(DataContainer *container, DataRecord *record) {
-    DataValue *value = ValueFromRecord(record);
-    const std::int64_t i = FindItemByPointer(container, value->item);
-    ASSERT_GE(i, 0);
-    ASSERT_EQ(IndexInsert(container->indexes[i], value), Zel_OK);
-    LinkValue(container, value);
+  void TearDown() override {
+    Zel_ConfigDestroy(handle_);
+    EXPECT_EQ(platform::LiveAllocations(), live_);
   }
 
-  Items items_;
   std::int64_t live_ = 0;
+  ConfigHandle *handle_ = nullptr;
+  ItemDefinition *s_ = nullptr, *e_ = nullptr, *t_ = nullptr, *h_ = nullptr;
 };
 
-TEST_F(DataContainerTest, EmptyChainGivesAnEmptyLevel) {
-  DataContainer c;
-  std::memset(&c, 0xab, sizeof c);
-  ASSERT_EQ(ContainerInit(&c, nullptr), Zel_OK);
-  EXPECT_TRUE(IsEmptyList(c));
-  EXPECT_EQ(c.count, 0u);
-  EXPECT_EQ(c.items, nullptr);
-  EXPECT_EQ(c.indexes, nullptr);
-  EXPECT_EQ(FindItemByName(&c, "n"), -1);
-  ContainerClear(&c);
-  EXPECT_TRUE(IsEmptyList(c));
-}
-
-TEST_F(DataContainerTest, OneEmptyIndexPerItemInChainOrder) {
-  DataContainer c;
-  ASSERT_EQ(ContainerInit(&c, &items_.b), Zel_OK);
-  ASSERT_EQ(c.count, 3u);
-  EXPECT_TRUE(IsEmptyList(c));
-  const ItemDefinition *expected[] = {&items_.b, &items_.e, &items_.z};
-  for (std::uint32_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(c.items[i], expected[i]);
-    EXPECT_EQ(c.indexes[i]->tag, kIndexTagLive);
-    EXPECT_EQ(c.indexes[i]->count, 0u);
+TEST_F(DataContainerTest, ValuesOwnCopiesOfTheDefaultAndStructuresStartEmpty) {
+  DataRecord *r[4] = {};
+  ItemDefinition *items[4] = {s_, t_, h_, e_};
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(ValueFromDefault(items[i], nullptr, &r[i]), Zel_OK) << i;
+  EXPECT_STREQ(r[1]->payload.text, "spaces");
+  EXPECT_NE(r[1]->payload.text, t_->default_value.payload.text);
+  EXPECT_STREQ(r[2]->payload.ipaddr.host_name, "host");
+  EXPECT_NE(r[2]->payload.ipaddr.host_name, h_->default_value.payload.ipaddr.host_name);
+  EXPECT_STREQ(r[3]->payload.keyword, "red");
+  EXPECT_NE(r[3]->payload.keyword, e_->default_value.payload.keyword);
+  // A structure gets one empty index per child, in order, and an empty list.
+  const DataContainer &c = r[0]->nested;
+  ASSERT_EQ(c.count, 2u);
+  EXPECT_TRUE(c.next == &c && c.prev == &c);
+  EXPECT_EQ(c.items[1], t_->next);
+  EXPECT_EQ(c.indexes[1]->count, 0u);
+  for (DataRecord *record : r) {
+    EXPECT_FALSE(IsLinked(ValueFromRecord(record)));
+    ValueRelease(ValueFromRecord(record));
   }
-  EXPECT_EQ(FindItemByName(&c, "e"), 1);
-  ContainerClear(&c);
-  EXPECT_EQ(c.count, 0u);
-  EXPECT_EQ(c.items, nullptr);
-  EXPECT_EQ(c.indexes, nullptr);
-}
-
-TEST_F(DataContainerTest, ValuesCopyTheDefaultOfTheirItem) {
-  DataRecord *n = FromDefault(&items_.n), *t = FromDefault(&items_.t), *h = FromDefault(&items_.h),
-             *b = FromDefault(&items_.b), *e = FromDefault(&items_.e), *s = FromDefault(&items_.s);
-  ASSERT_TRUE(n && t && h && b && e && s);
-  EXPECT_EQ(n->payload.integer, -42);
-  EXPECT_STREQ(t->payload.text, "spaces");
-  EXPECT_NE(t->payload.text, items_.t.default_value.payload.text) << "a private copy";
-  EXPECT_EQ(h->payload.ipaddr.form, Zel_IP_FORM_HOSTNAME);
-  EXPECT_STREQ(h->payload.ipaddr.host_name, "host");
-  EXPECT_NE(h->payload.ipaddr.host_name, items_.host);
-  EXPECT_EQ(b->payload.boolean, 1u);
-  EXPECT_STREQ(e->payload.keyword, "red");
-  EXPECT_NE(e->payload.keyword, items_.e.default_value.payload.keyword);
-
-  // A structure starts with one empty index per child and no child values.
-  EXPECT_EQ(s->type, Zel_TYPE_STRUCTURE);
-  EXPECT_EQ(s->payload.structure, nullptr);
-  ASSERT_EQ(s->nested.count, 3u);
-  EXPECT_TRUE(IsEmptyList(s->nested));
-  for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(s->nested.indexes[i]->count, 0u);
-  EXPECT_EQ(s->nested.items[2], &items_.inner);
-  for (DataRecord *r : {n, t, h, b, e, s}) {
-    DataValue *value = ValueFromRecord(r);
-    EXPECT_FALSE(IsLinked(value));
-    EXPECT_EQ(value->item->type, r->type);
-    if (r != s) {
-      EXPECT_EQ(r->nested.count, 0u);
-    }
-    ValueRelease(value);
+  // No type, no keyword, an unknown type: no value.
+  ItemDefinition unknown = *e_;
+  unknown.default_value.type = 9;
+  for (ItemDefinition *item : {e_->next, e_->next->next, &unknown}) {
+    DataRecord *out = r[0];
+    EXPECT_EQ(ValueFromDefault(item, nullptr, &out), Zel_EINVAL) << item->name;
+    EXPECT_EQ(out, r[0]);
   }
 }
 
-TEST_F(DataContainerTest, DefaultsThatMakeNoValueAreRefused) {
-  DataRecord *const kUntouched = reinterpret_cast<DataRecord *>(&items_);
-  DataRecord *out = kUntouched;
-  EXPECT_EQ(ValueFromDefault(&items_.z, nullptr, &out), Zel_EINVAL) << "no type";
-  items_.e.default_value.payload.keyword = nullptr;
-  EXPECT_EQ(ValueFromDefault(&items_.e, nullptr, &out), Zel_EINVAL) << "no keyword";
-  items_.n.default_value.type = 9;
-  EXPECT_EQ(ValueFromDefault(&items_.n, nullptr, &out), Zel_EINVAL) << "unknown type";
-  EXPECT_EQ(ValueFromDefault(nullptr, nullptr, &out), Zel_EINVAL);
-  EXPECT_EQ(ValueFromDefault(&items_.b, nullptr, nullptr), Zel_EINVAL);
-  EXPECT_EQ(out, kUntouched);
-}
-
-TEST_F(DataContainerTest, ClearingReleasesValuesAtEveryDepth) {
-  DataContainer top;
-  ASSERT_EQ(ContainerInit(&top, &items_.s), Zel_OK);  // s, b, e, z
-  for (int i = 0; i < 3; ++i) {
-    DataRecord *s = FromDefault(&items_.s);
-    DataRecord *n = FromDefault(&items_.n);
-    ASSERT_TRUE(s && n);
-    n->payload.integer = i;  // the structures differ by their only child value
-    Add(&s->nested, n);
-    Add(&s->nested, FromDefault(&items_.t));
-    DataRecord *inner = FromDefault(&items_.inner);
-    ASSERT_NE(inner, nullptr);
-    Add(&inner->nested, FromDefault(&items_.h));
-    Add(&s->nested, inner);
-    Add(&top, s);
-  }
-  Add(&top, FromDefault(&items_.e));
-  ASSERT_EQ(top.indexes[0]->count, 3u);
-  ASSERT_FALSE(IsEmptyList(top));
-  ContainerClear(&top);
-  EXPECT_TRUE(IsEmptyList(top));
-  EXPECT_EQ(top.count, 0u);
-}
-
-TEST_F(DataContainerTest, InitUnderMemoryFailureLeavesTheContainerAlone) {
-  DataContainer c;
-  std::memset(&c, 0xab, sizeof c);
-  DataContainer unchanged = c;
-  SweepAllocationFailures([&] { return ContainerInit(&c, &items_.s); },
-                          [&](ResultCode result, bool injected) {
-                            if (injected) {
-                              EXPECT_EQ(result, Zel_ENOMEM);
-                              EXPECT_EQ(std::memcmp(&c, &unchanged, sizeof c), 0);
-                            } else {
-                              ASSERT_EQ(result, Zel_OK);
-                              ContainerClear(&c);
-                              c = unchanged;
-                            }
-                          });
-}
-
-TEST_F(DataContainerTest, ValueFromDefaultUnderMemoryFailureLeavesNothing) {
-  for (ItemDefinition *item : {&items_.s, &items_.t, &items_.h, &items_.e}) {
-    SCOPED_TRACE(item->name);
+TEST_F(DataContainerTest, MemoryFailureLeavesNothingBehind) {
+  for (ItemDefinition *item : {s_, t_, h_, e_}) {
     DataRecord *out = nullptr;
-    const std::uint64_t made =
-        SweepAllocationFailures([&] { return ValueFromDefault(item, nullptr, &out); },
-                                [&](ResultCode result, bool injected) {
-                                  if (injected) {
-                                    EXPECT_EQ(result, Zel_ENOMEM);
-                                    EXPECT_EQ(out, nullptr);
-                                  } else {
-                                    ASSERT_EQ(result, Zel_OK);
-                                    ValueRelease(ValueFromRecord(out));
-                                    out = nullptr;
-                                  }
-                                },
-                                FailMode::kOnlyNth);
-    EXPECT_GE(made, 2u);
+    const std::uint64_t made = test::SweepAllocationFailures(
+        [&] { return ValueFromDefault(item, nullptr, &out); },
+        [&](ResultCode result, bool injected) {
+          EXPECT_EQ(result, injected ? Zel_ENOMEM : Zel_OK) << item->name;
+          EXPECT_EQ(out == nullptr, injected) << item->name;
+          if (out != nullptr) ValueRelease(ValueFromRecord(out));
+          out = nullptr;
+        });
+    EXPECT_GE(made, 2u) << item->name;
   }
 }
 
