@@ -34,49 +34,32 @@ TEST(ArgumentChecks, EachFunctionAnswersItsFirstFailedCheckAndTouchesNothing) {
       {"Create, out", Zel_ConfigCreate(DataPath("every_type.def.xml").c_str(), nullptr), kInval},
       {"Read, handle", Zel_ConfigRead(DataPath("every_type.data.xml").c_str(), nullptr), kInval},
       {"Read, path", Zel_ConfigRead(nullptr, h), kInval},
-      {"ReadFromData, text", Zel_ConfigReadFromData(nullptr, h), kInval},
       {"Write, path", Zel_ConfigWrite(nullptr, h), kInval},
       {"Write, handle", Zel_ConfigWrite(never.c_str(), nullptr), kInval},
       {"ContentListGet, count", Zel_ContentListGet(h, entries, nullptr), kInval},
-      {"ContentListGetFromData, count", Zel_ContentListGetFromData(route, entries, nullptr),
-       kInval},
       {"ContentListGetFromData, integer", Zel_ContentListGetFromData(number, entries, &count),
        kInval},
       {"DataGet, name", Zel_DataGet(h, nullptr, records, &count), kInval},
-      {"DataGet, count", Zel_DataGet(h, "port", records, nullptr), kInval},
       {"DataGet, beginning of a name", Zel_DataGet(h, "por", records, &count), kNotFound},
       {"DataGet, other case", Zel_DataGet(h, "Port", records, &count), kNotFound},
       {"DataGet, child item", Zel_DataGet(h, "gateway", records, &count), kNotFound},
-      {"DataGetFromData, count", Zel_DataGetFromData(route, "id", records, nullptr), kInval},
       {"DataGetFromData, integer", Zel_DataGetFromData(number, "id", records, &count), kNotFound},
       {"DataGetFromData, top item", Zel_DataGetFromData(route, "port", records, &count), kNotFound},
       {"DefaultGet, out", Zel_DataDefaultGet(h, "port", nullptr), kInval},
-      {"DefaultGet, longer name", Zel_DataDefaultGet(h, "portnumber2", &default_out), kNotFound},
-      {"DefaultGetFromData, name", Zel_DataDefaultGetFromData(route, nullptr, &default_out),
-       kInval},
       {"DefaultGetFromData, integer", Zel_DataDefaultGetFromData(number, "id", &default_out),
        kInval},
-      {"DefaultGetFromData, unknown", Zel_DataDefaultGetFromData(route, "i", &default_out),
-       kNotFound},
-      {"DefaultCreate, out", Zel_DataDefaultCreate(h, "port", nullptr), kInval},
       {"DefaultCreate, unknown", Zel_DataDefaultCreate(h, "hop", &value_out), kNotFound},
       {"DefaultCreate, no entries", Zel_DataDefaultCreate(h, "level", &value_out), kInval},
-      {"DefaultCreateFromData, out", Zel_DataDefaultCreateFromData(route, "id", nullptr), kInval},
       {"DefaultCreateFromData, integer", Zel_DataDefaultCreateFromData(number, "id", &value_out),
        kInval},
       {"DefaultCreateFromData, unknown", Zel_DataDefaultCreateFromData(route, "note", &value_out),
        kNotFound},
-      {"Change, handle", Zel_DataChange(nullptr, number, &value), kInval},
       {"Change, record", Zel_DataChange(h, nullptr, &value), kInval},
       {"Change, child value", Zel_DataChange(h, route_id, &value), kForeign},
-      {"ChangeToData, record", Zel_DataChangeToData(route, nullptr, &value), kInval},
       {"ChangeToData, integer parent", Zel_DataChangeToData(number, number, &value), kForeign},
-      {"Add, record", Zel_DataAdd(h, nullptr), kInval},
       {"Add, child value", Zel_DataAdd(h, route_id), kForeign},
-      {"AddToData, parent", Zel_DataAddToData(nullptr, fresh), kInval},
       {"AddToData, integer parent", Zel_DataAddToData(number, fresh), kForeign},
       {"AddToData, top-level value", Zel_DataAddToData(route, fresh), kForeign},
-      {"Del, record", Zel_DataDel(h, nullptr), kInval},
       {"Del, child value", Zel_DataDel(h, route_id), kForeign},
       {"DelFromData, parent", Zel_DataDelFromData(nullptr, route_id), kInval},
       {"DelFromData, integer parent", Zel_DataDelFromData(number, number), kForeign},
@@ -127,22 +110,9 @@ TEST(ArgumentChecks, ListingsFillUpToTheCapacityAndCountEverything) {
   ASSERT_EQ(Zel_DataGetFromData(route, "hop", records, &count), Zel_OK);
   EXPECT_EQ(count, 2u);
   EXPECT_EQ(Values(h, "id", records[0])[0]->payload.integer, 4);
-}
-
-TEST(ArgumentChecks, DefaultsAndNewValues) {
-  HandlePtr config = OpenConfig();
-  ConfigHandle *h = config.get();
-  const DefaultRecord *port = nullptr, *mode = nullptr, *id = nullptr;
-  ASSERT_EQ(Zel_DataDefaultGet(h, "port", &port), Zel_OK);
-  EXPECT_EQ(port->payload.integer, 80);
+  const DefaultRecord *mode = nullptr;
   ASSERT_EQ(Zel_DataDefaultGet(h, "mode", &mode), Zel_OK);
   EXPECT_STREQ(mode->payload.keyword, "fast");
-  EXPECT_NE(Create(h, "port"), Create(h, "port"));
-  EXPECT_TRUE(Values(h, "port").empty());
-  DataRecord *route = Create(h, "route");
-  ASSERT_EQ(route->type, Zel_TYPE_STRUCTURE);
-  ASSERT_EQ(Zel_DataDefaultGetFromData(route, "id", &id), Zel_OK);
-  EXPECT_EQ(id->type, Zel_TYPE_INTEGER);
 }
 
 }  // namespace

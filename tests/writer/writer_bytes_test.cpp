@@ -79,26 +79,6 @@ TEST(Writer, StructuresIndentTheirMembers) {
             "</config>\n");
 }
 
-TEST(Writer, WhatReadingMakesOfTheWrittenText) {
-  HandlePtr config = OpenConfig();
-  const IpAddressValue letter_first = Ip({0xfe, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}),
-                       masked = Ip({10, 0, 0, 1}, {255, 0, 0, 0});
-  for (const IpAddressValue *ip : {&letter_first, &masked}) {
-    EXPECT_EQ(AddValue(config.get(), "host", ip), Zel_OK);
-  }
-  for (const char *text : {"  lead", "tail  ", "cut<here"}) {
-    EXPECT_EQ(AddValue(config.get(), "label", text), Zel_OK);
-  }
-  const std::string path = TempPath("back.xml");
-  ASSERT_EQ(Zel_ConfigWrite(path.c_str(), config.get()), Zel_OK);
-  HandlePtr back = OpenConfig();
-  ASSERT_EQ(Zel_ConfigRead(path.c_str(), back.get()), Zel_OK);
-  // An address with a mask is not read; one starting with a letter is a host name.
-  EXPECT_EQ(ConfigText(back.get()),
-            "label=\"tail  \" label=\"lead\" label=\"cut\" "
-            "host=host:fe80:0000:0000:0000:0000:0000:0000:0001 ");
-}
-
 TEST(Writer, OpenFailuresLeaveTheOldFile) {
   HandlePtr config = OpenConfig();
   ASSERT_EQ(Zel_ConfigReadFromData("<config><port>80</port></config>", config.get()), Zel_OK);
