@@ -14,6 +14,10 @@ extern const ElementDescriptor DefinitionHeaderGrammar[5];
 // Builds one item from the converted nodes of an `item` element; takes what
 // it keeps from the nodes. Null when memory ran out (nothing left behind).
 [[nodiscard]] ItemDefinition *BuildItemDefinition(ConvertedNode *nodes);
+// Frees what a payload of the given type owns: the text of a string or
+// enumeration, the host name of an address.
+void ReleasePayloadTexts(ItemType type, DataPayload *payload);
+
 // Releases a chain of items with everything they own, children included.
 void ReleaseItemList(ItemDefinition *first);
 

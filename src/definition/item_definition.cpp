@@ -154,22 +154,6 @@ bool FillDefault(ItemDefinition *item, ConvertedNode *default_node) {
   }
 }
 
-void ReleaseDefault(ItemDefinition *item) {
-  switch (item->default_value.type) {
-    case Zel_TYPE_STRING:
-      platform::Free(item->default_value.payload.text);
-      break;
-    case Zel_TYPE_ENUMERATION:
-      platform::Free(item->default_value.payload.keyword);
-      break;
-    case Zel_TYPE_IPADDR:
-      platform::Free(item->default_value.payload.ipaddr.host_name);
-      break;
-    default:
-      break;
-  }
-}
-
 }  // namespace
 
 ItemDefinition *BuildItemDefinition(ConvertedNode *nodes) {
@@ -231,13 +215,21 @@ ItemDefinition *BuildItemDefinition(ConvertedNode *nodes) {
   return item;
 }
 
+void ReleasePayloadTexts(ItemType type, DataPayload *payload) {
+  if (type == Zel_TYPE_STRING || type == Zel_TYPE_ENUMERATION) {
+    platform::Free(payload->text);
+  } else if (type == Zel_TYPE_IPADDR) {
+    platform::Free(payload->ipaddr.host_name);
+  }
+}
+
 void ReleaseItemList(ItemDefinition *first) {
   while (first != nullptr) {
     ItemDefinition *next = first->next;
     platform::Free(first->name);
     platform::Free(first->description);
     platform::Free(first->dispstring);
-    ReleaseDefault(first);
+    ReleasePayloadTexts(first->default_value.type, &first->default_value.payload);
     ReleaseKeywordList(first->entries);
     ReleaseItemList(first->children);
     platform::Free(first);

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "api/text_copy.h"
+#include "definition/definition.h"
 #include "platform/platform.h"
 #include "store/store.h"
 
@@ -67,23 +68,8 @@ void ContainerClear(DataContainer *container) {
 
 void ValueRelease(DataValue *value) {
   if (value == nullptr) return;
-  DataPayload &payload = value->record.payload;
-  switch (value->record.type) {
-    case Zel_TYPE_STRING:
-      platform::Free(payload.text);
-      break;
-    case Zel_TYPE_ENUMERATION:
-      platform::Free(payload.keyword);
-      break;
-    case Zel_TYPE_IPADDR:
-      platform::Free(payload.ipaddr.host_name);
-      break;
-    case Zel_TYPE_STRUCTURE:
-      ContainerClear(&value->record.nested);
-      break;
-    default:
-      break;
-  }
+  ReleasePayloadTexts(value->record.type, &value->record.payload);
+  if (value->record.type == Zel_TYPE_STRUCTURE) ContainerClear(&value->record.nested);
   platform::Free(value);
 }
 

@@ -2,62 +2,103 @@
 #include <cstring>
 
 #include "api/text_copy.h"
+#include "definition/definition.h"
 #include "platform/platform.h"
 #include "store/store.h"
 
 namespace qorvcfg {
 namespace {
 
-bool LengthOutside(const char *text, const ItemDefinition *item) {
-  const auto length = static_cast<std::int64_t>(static_cast<std::uint32_t>(std::strlen(text)));
-  return length < item->minimum || length > item->maximum;
+// Finds the index of the value's item in this container: Zel_EFOREIGN when
+// the item is not one of the container's, Zel_EINVAL for a type outside 1-6.
+ResultCode Locate(DataContainer *container, DataRecord *record, DataValue **value,
+                  ValueIndex **index) {
+  if (container == nullptr || record == nullptr) return Zel_EINVAL;
+  *value = ValueFromRecord(record);
+  const std::int64_t position = FindItemByPointer(container, (*value)->item);
+  if (position < 0) return Zel_EFOREIGN;
+  if (record->type < Zel_TYPE_INTEGER || record->type > Zel_TYPE_STRUCTURE) return Zel_EINVAL;
+  *index = container->indexes[position];
+  return Zel_OK;
 }
 
-// Zel_OK when text is one of the item's words; Zel_EINVAL otherwise.
-ResultCode CheckKeyword(const char *text, const ItemDefinition *item) {
-  if (item->entries == nullptr || text == nullptr) return Zel_EINVAL;
-  for (const KeywordEntry *e = item->entries; e != nullptr; e = e->next) {
-    if (std::strcmp(e->keyword, text) == 0) return Zel_OK;
+// Checks contents of the given type against the item: integers within the
+// bounds, string lengths within them, enumeration words from the list.
+ResultCode CheckContents(ItemType type, const DataPayload &contents, const ItemDefinition *item) {
+  switch (type) {
+    case Zel_TYPE_INTEGER:
+      return contents.integer < item->minimum || contents.integer > item->maximum ? Zel_ERANGE
+                                                                                  : Zel_OK;
+    case Zel_TYPE_STRING: {
+      if (contents.text == nullptr) return Zel_EINVAL;
+      const auto length =
+          static_cast<std::int64_t>(static_cast<std::uint32_t>(std::strlen(contents.text)));
+      return length < item->minimum || length > item->maximum ? Zel_ERANGE : Zel_OK;
+    }
+    case Zel_TYPE_ENUMERATION:
+      if (contents.keyword == nullptr) return Zel_EINVAL;
+      for (const KeywordEntry *e = item->entries; e != nullptr; e = e->next) {
+        if (std::strcmp(e->keyword, contents.keyword) == 0) return Zel_OK;
+      }
+      return Zel_EINVAL;
+    default:
+      return Zel_OK;
   }
-  return Zel_EINVAL;
 }
 
-bool IsValueType(ItemType type) { return type >= Zel_TYPE_INTEGER && type <= Zel_TYPE_STRUCTURE; }
+// The caller's new data seen as a payload; texts and host names borrowed.
+DataPayload ProposedContents(ItemType type, const void *new_data) {
+  DataPayload proposed{};
+  switch (type) {
+    case Zel_TYPE_INTEGER:
+      std::memcpy(&proposed.integer, new_data, sizeof proposed.integer);
+      break;
+    case Zel_TYPE_BOOLEAN:
+      std::memcpy(&proposed.boolean, new_data, sizeof proposed.boolean);
+      break;
+    case Zel_TYPE_IPADDR:
+      std::memcpy(&proposed.ipaddr, new_data, sizeof proposed.ipaddr);
+      break;
+    case Zel_TYPE_STRING:
+    case Zel_TYPE_ENUMERATION:
+      proposed.text = static_cast<char *>(const_cast<void *>(new_data));
+      break;
+    default:
+      proposed.structure = const_cast<void *>(new_data);
+      break;
+  }
+  return proposed;
+}
+
+// Replaces borrowed texts of contents by private copies; false when memory
+// ran out (nothing is then held).
+bool CopyTexts(ItemType type, DataPayload *contents) {
+  char **text = nullptr;
+  if (type == Zel_TYPE_STRING || type == Zel_TYPE_ENUMERATION) {
+    text = &contents->text;
+  } else if (type == Zel_TYPE_IPADDR) {
+    text = &contents->ipaddr.host_name;
+  }
+  if (text == nullptr || *text == nullptr) return true;
+  return DuplicateText(*text, text) == Zel_OK;
+}
 
 }  // namespace
 
 ResultCode ContainerAddValue(DataContainer *container, DataRecord *record) {
-  if (container == nullptr || record == nullptr) return Zel_EINVAL;
-  DataValue *value = ValueFromRecord(record);
-  const ItemDefinition *item = value->item;
-  const std::int64_t position = FindItemByPointer(container, item);
-  if (position < 0) return Zel_EFOREIGN;
-  if (!IsValueType(record->type)) return Zel_EINVAL;
-  switch (record->type) {
-    case Zel_TYPE_INTEGER:
-      if (record->payload.integer < item->minimum || record->payload.integer > item->maximum) {
-        return Zel_ERANGE;
-      }
-      break;
-    case Zel_TYPE_STRING:
-      if (record->payload.text == nullptr) return Zel_EINVAL;
-      if (LengthOutside(record->payload.text, item)) return Zel_ERANGE;
-      break;
-    case Zel_TYPE_ENUMERATION:
-      if (CheckKeyword(record->payload.keyword, item) != Zel_OK) return Zel_EINVAL;
-      break;
-    default:
-      break;
-  }
-  ValueIndex *index = container->indexes[position];
+  DataValue *value = nullptr;
+  ValueIndex *index = nullptr;
+  ResultCode result = Locate(container, record, &value, &index);
+  if (result == Zel_OK) result = CheckContents(record->type, record->payload, value->item);
+  if (result != Zel_OK) return result;
   const std::uint32_t present =
       (index != nullptr && index->tag == kIndexTagLive) ? index->count : 0;
-  if (item->number != 0 && present >= item->number) return Zel_ERANGE;
+  if (value->item->number != 0 && present >= value->item->number) return Zel_ERANGE;
   // A value linked here already compares equal to itself; one linked in
   // another container of the same items must not be taken from there.
   if (IsLinked(value)) return Zel_EEXIST;
-  const ResultCode inserted = IndexInsert(index, value);
-  if (inserted != Zel_OK) return inserted;
+  result = IndexInsert(index, value);
+  if (result != Zel_OK) return result;
   OrphanRemove(value);
   LinkValue(container, value);
   return Zel_OK;
@@ -65,79 +106,30 @@ ResultCode ContainerAddValue(DataContainer *container, DataRecord *record) {
 
 ResultCode ContainerChangeValue(DataContainer *container, DataRecord *record,
                                 const void *new_data) {
-  if (container == nullptr || record == nullptr) return Zel_EINVAL;
-  DataValue *value = ValueFromRecord(record);
-  const ItemDefinition *item = value->item;
-  const std::int64_t position = FindItemByPointer(container, item);
-  if (position < 0) return Zel_EFOREIGN;
-  if (!IsValueType(record->type)) return Zel_EINVAL;
+  DataValue *value = nullptr;
+  ValueIndex *index = nullptr;
+  ResultCode result = Locate(container, record, &value, &index);
+  if (result != Zel_OK) return result;
   if (new_data == nullptr && record->type != Zel_TYPE_STRUCTURE) return Zel_EINVAL;
 
   // Check and copy first: up to the swap nothing changes.
-  DataPayload fresh{};
-  switch (record->type) {
-    case Zel_TYPE_INTEGER:
-      std::memcpy(&fresh.integer, new_data, sizeof(std::int64_t));
-      if (fresh.integer < item->minimum || fresh.integer > item->maximum) return Zel_ERANGE;
-      break;
-    case Zel_TYPE_STRING: {
-      const auto *text = static_cast<const char *>(new_data);
-      if (LengthOutside(text, item)) return Zel_ERANGE;
-      if (DuplicateText(text, &fresh.text) != Zel_OK) return Zel_ENOMEM;
-      break;
-    }
-    case Zel_TYPE_BOOLEAN:
-      std::memcpy(&fresh.boolean, new_data, sizeof(std::uint32_t));
-      break;
-    case Zel_TYPE_IPADDR: {
-      std::memcpy(&fresh.ipaddr, new_data, sizeof(IpAddressValue));
-      const char *host = fresh.ipaddr.host_name;
-      fresh.ipaddr.host_name = nullptr;
-      if (host != nullptr && DuplicateText(host, &fresh.ipaddr.host_name) != Zel_OK) {
-        return Zel_ENOMEM;
-      }
-      break;
-    }
-    case Zel_TYPE_ENUMERATION: {
-      const auto *text = static_cast<const char *>(new_data);
-      if (CheckKeyword(text, item) != Zel_OK) return Zel_EINVAL;
-      if (DuplicateText(text, &fresh.keyword) != Zel_OK) return Zel_ENOMEM;
-      break;
-    }
-    case Zel_TYPE_STRUCTURE:
-      fresh.structure = const_cast<void *>(new_data);
-      break;
-    default:
-      break;
-  }
+  DataPayload fresh = ProposedContents(record->type, new_data);
+  result = CheckContents(record->type, fresh, value->item);
+  if (result != Zel_OK) return result;
+  if (!CopyTexts(record->type, &fresh)) return Zel_ENOMEM;
 
-  ValueIndex *index = container->indexes[position];
   const bool linked = IsLinked(value);
   if (linked) (void)IndexRemove(index, value);
-  DataPayload &payload = record->payload;
-  switch (record->type) {
-    case Zel_TYPE_STRING:
-      platform::Free(payload.text);
-      break;
-    case Zel_TYPE_ENUMERATION:
-      platform::Free(payload.keyword);
-      break;
-    case Zel_TYPE_IPADDR:
-      platform::Free(payload.ipaddr.host_name);
-      break;
-    default:
-      break;
-  }
-  payload = fresh;
+  ReleasePayloadTexts(record->type, &record->payload);
+  record->payload = fresh;
   if (!linked) return Zel_OK;
-  const ResultCode inserted = IndexInsert(index, value);
-  if (inserted != Zel_OK) {
+  result = IndexInsert(index, value);
+  if (result != Zel_OK) {
     // The value leaves the container and now belongs to the caller.
     UnlinkValue(value);
     OrphanPush(value);
-    return inserted;
   }
-  return Zel_OK;
+  return result;
 }
 
 ResultCode ContainerDeleteValue(DataContainer *container, DataRecord *record) {
