@@ -2,19 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
-
-#if defined(_WIN32)
-#include <process.h>
-#define QORVCFG_GETPID _getpid
-#else
-#include <unistd.h>
-#define QORVCFG_GETPID getpid
-#endif
+#include <string>
 
 namespace qorvcfg::test {
 namespace {
@@ -24,29 +17,18 @@ std::filesystem::path NativePath(const std::string &utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-// One directory per test process, made on first use.
+// One directory per test process, made on first use and named by the clock.
 const std::string &RunDirectory() {
   static const std::string directory = [] {
-    std::ostringstream name;
-    name << QORVCFG_TEST_TMP_DIR << "/run-" << QORVCFG_GETPID() << "-"
-         << std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::string name =
+        std::string(QORVCFG_TEST_TMP_DIR) + "/run-" +
+        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
     std::error_code error;
-    std::filesystem::create_directories(NativePath(name.str()), error);
-    if (error) ADD_FAILURE() << "cannot create " << name.str() << ": " << error.message();
-    return name.str();
+    std::filesystem::create_directories(NativePath(name), error);
+    if (error) ADD_FAILURE() << "cannot create " << name << ": " << error.message();
+    return name;
   }();
   return directory;
-}
-
-// Keeps only characters that are safe in a file name on every system.
-std::string FileNamePart(const std::string &text) {
-  std::string part;
-  for (char c : text) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '-' || c == '_' || c == '.';
-    part += plain ? c : '_';
-  }
-  return part;
 }
 
 }  // namespace
@@ -58,7 +40,11 @@ std::string DataPath(const std::string &name) {
 std::string TempPath(const std::string &name) {
   std::string prefix = "outside-test";
   if (const auto *info = testing::UnitTest::GetInstance()->current_test_info()) {
-    prefix = FileNamePart(std::string(info->test_suite_name()) + "." + info->name());
+    prefix = std::string(info->test_suite_name()) + "." + info->name();
+  }
+  // Only characters that are safe in a file name on every system.
+  for (char &c : prefix) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') c = '_';
   }
   // name itself is kept as given: tests may want characters beyond ASCII.
   return RunDirectory() + "/" + prefix + "." + name;
