@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 namespace qorvcfg::test {
@@ -17,12 +18,14 @@ std::filesystem::path NativePath(const std::string &utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-// One directory per test process, made on first use and named by the clock.
+// One directory per test process, made on first use, named by the clock and
+// a random number so that test programs running side by side never share it.
 const std::string &RunDirectory() {
   static const std::string directory = [] {
     const std::string name =
         std::string(QORVCFG_TEST_TMP_DIR) + "/run-" +
-        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+        std::to_string(std::random_device{}());
     std::error_code error;
     std::filesystem::create_directories(NativePath(name), error);
     if (error) ADD_FAILURE() << "cannot create " << name << ": " << error.message();
