@@ -10,9 +10,6 @@
 namespace qorvcfg {
 namespace {
 
-// Releases what a value that never made it into a container owns.
-void DiscardValue(DataValue *value) { ValueRelease(value); }
-
 ResultCode NodeToRecord(DataValue *value, ConvertedNode *node, OrphanList *orphans) {
   DataRecord &record = value->record;
   NodeValue &source = node->value;
@@ -77,7 +74,7 @@ ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container, Or
     ContainerMakeEmpty(&value->record.nested);
     const std::int64_t position = FindItemByName(container, node->descriptor->name);
     if (position < 0) {
-      DiscardValue(value);
+      ValueRelease(value);
       result = Zel_ENOTFOUND;
       break;
     }
@@ -85,7 +82,7 @@ ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container, Or
     result = NodeToRecord(value, node, orphans);
     if (result == Zel_OK) result = IndexInsert(container->indexes[position], value);
     if (result != Zel_OK) {
-      DiscardValue(value);
+      ValueRelease(value);
       break;
     }
     LinkValue(container, value);
