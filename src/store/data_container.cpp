@@ -1,7 +1,6 @@
 // Containers of values per level, values with typed payloads, and the list
 // of values that belong to no container.
 #include <cstring>
-#include <new>
 
 #include "api/text_copy.h"
 #include "definition/definition.h"
