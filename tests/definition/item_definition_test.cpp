@@ -117,10 +117,8 @@ TEST(ItemDefinition, HeaderAndItemsInFileOrderWithoutLaterTwins) {
                 "<item><type>boolean</type></item><item><name>c</name></item></config_define>",
                 &handle),
             Zel_OK);
-  EXPECT_STREQ(handle->name, "cfg");
-  EXPECT_STREQ(handle->description, "all of it");
-  EXPECT_EQ(handle->dispstring, nullptr);
-  EXPECT_EQ(handle->hidden, 1u);
+  EXPECT_EQ(std::string(handle->name) + "|" + handle->description, "cfg|all of it");
+  EXPECT_TRUE(handle->dispstring == nullptr && handle->hidden == 1u);
   // Children of an item that is no structure are kept too.
   EXPECT_EQ(Chain(handle->items), "a:boolean =0 (kept:none), -:boolean =0, c:none");
   Zel_ConfigDestroy(handle);

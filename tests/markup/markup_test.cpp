@@ -33,7 +33,6 @@ TEST(InputSource, CutsSequencesByLeadByte) {
       {"\x80<a", "\x80<|a"},                // continuation bytes are not examined
       {"\xFEzy", "\xFEz|y"},
       {"\xF0\x9F\x98\x80!", "\xF0\x9F\x98\x80|!"},
-      {"\xF8zyxwvu", "\xF8zyxw|v|u"},
       {"\xFCzyxwvu", "\xFCzyxwv|u"},
       {std::string("a\0b", 3), std::string("a|\0|b", 5)},  // a text would end at the zero
   };
@@ -114,7 +113,6 @@ TEST(Markup, TokensAndElementTree) {
       {"\x80<a>", "\x80<a>", ""},  // the `<` went into the first character
       {" \t\r\n\v\f", "", ""},
       {"x<a y='>'", "x", nullptr},
-      {"<a>x<b/>y</a>", nullptr, "a(\"x\",b,\"y\")"},
       {"<a><b>1</d><c/>", nullptr, "a(b(\"1\"),c)"},  // names not compared; left open
       {"</a><a>1</a></a></b>", nullptr, "a(\"1\")"},  // stray end tags
       {"<?xml version='1.0'?><!-- c --><a><!-- in -->1<?pi?></a><!-- after -->", nullptr,
@@ -187,8 +185,7 @@ std::string Values(const ConvertedNode *node) {
   return out;
 }
 
-ConvertedNode kSentinel{};
-ConvertedNode *const kUntouched = &kSentinel;  // what out holds until written
+ConvertedNode kSentinel{}, *const kUntouched = &kSentinel;  // what out holds until written
 
 ResultCode Parse(std::uint32_t mode, const char *input, ConvertedNode **out) {
   *out = kUntouched;
@@ -231,10 +228,8 @@ TEST(ParseMarkup, RefusesMissingInputsAndBadModes) {
   const std::int64_t live = platform::LiveAllocations();
   ConvertedNode *out = nullptr;
   EXPECT_EQ(Parse(1, TempPath("missing").c_str(), &out), Zel_ESYSTEM | 2);
-  EXPECT_EQ(Parse(1, nullptr, &out), Zel_EINVAL);
-  EXPECT_EQ(Parse(2, nullptr, &out), Zel_EINVAL);
-  for (std::uint32_t mode : {0u, 3u}) {
-    EXPECT_EQ(Parse(mode, "<config><v>1</v></config>", &out), Zel_EINVAL);
+  for (std::uint32_t mode : {0u, 1u, 2u, 3u}) {
+    EXPECT_EQ(Parse(mode, mode % 3 ? nullptr : "<config><v>1</v></config>", &out), Zel_EINVAL);
     EXPECT_EQ(out, kUntouched);
   }
   EXPECT_EQ(platform::LiveAllocations(), live);
