@@ -1,0 +1,72 @@
+/* qorvcfg diagnostics: what a read left out or repaired, and where.
+ *
+ * Reading is lenient: an element that names no item, does not convert,
+ * exceeds its item's number or repeats a sibling is left out without a result
+ * code. The three functions below read exactly as Zel_ConfigCreate,
+ * Zel_ConfigRead and Zel_ConfigReadFromData do (same results, same values
+ * kept) and in addition call an observer once for every thing left out or
+ * repaired, with its position in the input.
+ *
+ * These functions belong to the library's core: they are in the static
+ * library (qorvcfg_core) that the command-line tool and the tests link, not
+ * among the exports of the shared library, which stay the nineteen Zel_
+ * functions. A host that wants diagnostics links the static library. */
+#ifndef QORVCFG_DIAGNOSTICS_H
+#define QORVCFG_DIAGNOSTICS_H
+
+#include "qorvcfg.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* What a diagnostic is about. */
+typedef enum QorvcfgDiagnosticKind {
+  /* Data and definition files alike. */
+  QORVCFG_DIAG_UNKNOWN_ELEMENT = 1,  /* the name matched no item of its level */
+  QORVCFG_DIAG_NUMBER_REACHED = 2,   /* the item's number of values was reached */
+  QORVCFG_DIAG_NOT_CONVERTED = 3,    /* the text did not convert; message says why */
+  QORVCFG_DIAG_DUPLICATE = 4,        /* equal to an earlier sibling (related_*) */
+  QORVCFG_DIAG_EMPTY_STRUCTURE = 5,  /* none of a nested element's children was accepted */
+  /* Markup. */
+  QORVCFG_DIAG_END_TAG_MISMATCH = 6, /* an end tag that does not close the innermost element */
+  QORVCFG_DIAG_UNCLOSED_ELEMENT = 7, /* an element still open at the end of input */
+  QORVCFG_DIAG_OUTSIDE_ROOT = 8,     /* text or a second element outside the root */
+  QORVCFG_DIAG_COMMENT_TAG = 9,      /* a tag that began with <!-- (ends at the first >) */
+  QORVCFG_DIAG_NO_ROOT = 10,         /* the input holds no element at all */
+  /* Definition files: what the item builder repaired. */
+  QORVCFG_DIAG_UNKNOWN_TYPE = 11,       /* a type word that is none of the six */
+  QORVCFG_DIAG_MISSING_NAME = 12,       /* an item without a usable name */
+  QORVCFG_DIAG_MINIMUM_ABOVE_MAXIMUM = 13,
+  QORVCFG_DIAG_DEFAULT_REPLACED = 14    /* a default that does not convert or names no word */
+} QorvcfgDiagnosticKind;
+
+typedef struct QorvcfgDiagnostic {
+  uint32_t kind;            /* QorvcfgDiagnosticKind */
+  uint32_t line;            /* 1-based line of the element (or tag) in its input */
+  uint32_t column;          /* 1-based column, counted in bytes */
+  uint32_t related_line;    /* DUPLICATE: where the earlier equal sibling is; else 0 */
+  uint32_t related_column;
+  const char *element;      /* the element's name, or NULL; valid during the call */
+  const char *message;      /* one line of English without the position, e.g.
+                               "https_port: '99999' out of bounds 1..65535" */
+} QorvcfgDiagnostic;
+
+/* Called once per diagnostic, in input order as far as the reader meets them.
+ * The record and its texts are valid only during the call. */
+typedef void (*QorvcfgDiagnosticFn)(void *context, const QorvcfgDiagnostic *diagnostic);
+
+/* As Zel_ConfigCreate, Zel_ConfigRead and Zel_ConfigReadFromData; observer may
+ * be NULL, which makes them exactly those functions. */
+ResultCode Qorvcfg_ConfigCreateObserved(const char *path, ConfigHandle **handle_out,
+                                        QorvcfgDiagnosticFn observer, void *context);
+ResultCode Qorvcfg_ConfigReadObserved(const char *path, ConfigHandle *handle,
+                                      QorvcfgDiagnosticFn observer, void *context);
+ResultCode Qorvcfg_ConfigReadFromDataObserved(const char *text, ConfigHandle *handle,
+                                              QorvcfgDiagnosticFn observer, void *context);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* QORVCFG_DIAGNOSTICS_H */
