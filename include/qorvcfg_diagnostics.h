@@ -65,6 +65,30 @@ ResultCode Qorvcfg_ConfigReadObserved(const char *path, ConfigHandle *handle,
 ResultCode Qorvcfg_ConfigReadFromDataObserved(const char *text, ConfigHandle *handle,
                                               QorvcfgDiagnosticFn observer, void *context);
 
+/* ---- One value from its text -------------------------------------------
+ * Converts text exactly as reading a data file converts an element's text for
+ * item: integers by the data file's number syntax within the item's minimum
+ * and maximum, strings within the item's length bounds, TRUE or FALSE in any
+ * letter case, an address or host name, or one of the enumeration's words.
+ * The whole text is converted as given; that a data file cannot hold some
+ * texts (empty ones, ones with a '<' or leading white space) is the caller's
+ * concern.
+ *
+ * On Zel_OK, out holds the payload as a value of the item would (a string,
+ * keyword or host name in a new copy); release it with Qorvcfg_ValueRelease.
+ * Otherwise out is untouched and, when why is not NULL, why receives one line
+ * of English saying what rule the text broke (cut to why_size bytes), e.g.
+ * "out of bounds 1..65535" or "not one of error, warning, info, debug".
+ * Results: Zel_EINVAL for a missing argument, a text that does not convert or
+ * an item of type none or structure; Zel_ERANGE for a value or length outside
+ * the bounds; Zel_ENOMEM. */
+ResultCode Qorvcfg_ValueFromText(const ItemDefinition *item, const char *text, DataPayload *out,
+                                 char *why, size_t why_size);
+
+/* Releases what Qorvcfg_ValueFromText allocated in payload for a value of
+ * type and clears the pointer; NULL does nothing. */
+void Qorvcfg_ValueRelease(ItemType type, DataPayload *payload);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

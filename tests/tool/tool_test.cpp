@@ -2,11 +2,14 @@
 // as separate processes on the shipped examples and on broken inputs.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "qorvcfg_diagnostics.h"
 #include "support/test_files.h"
 
 #ifndef _WIN32
@@ -67,32 +70,43 @@ TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
        "  host = 10.0.0.11\n  port = 8080\n  weight = 3\n}\n"},
       {get("listen"), 0, "0000:0000:0000:0000:0000:0000:0000:0000\n0.0.0.0\n"},
       {get("upstream[beta]/host"), 0, "backend-b.example.net\n"},
-      {get("upstream[alpha]/backup"), 0, ""},
-      {get("upstream/port"), 1, "upstream has 2 values; pick one with upstream[...]: Zel_EINVAL"},
-      {get("upstream[gamma]/port"), 1, "Zel_ENOENT (0x05300000)"},
-      {get("porter"), 1, "Zel_ENOTFOUND (0x06400000)"},
+      {get("upstream[alpha]/backup"), 0, "FALSE\n"},  // the default
+      {get("upstream/port"), 1, "upstream has 2 values; pick one with upstream[...] (Zel_EINVAL"},
+      {get("upstream[gamma]/port"), 1, "no upstream with name gamma (Zel_ENOENT 0x05300000)"},
+      {get("porter"), 1, "no item porter at this level; its items: listen, port, admin_port"},
       {get("port[1]"), 2, "no identifier item"},
       {get("port/x"), 2, "is no structure"},
       {get("upstream[alpha"), 2, "bad pick"},
-      {{"items", kDef + ".missing"}, 1, "Zel_ESYSTEM|2 (0x01400002)"},
-      {edit("set", "port=0x10000"), 1, "port=0x10000: Zel_ERANGE (0x0A400000)"},
-      {edit("set", "port=18446744073709551616"), 1, "Zel_ERANGE"},
-      {edit("set", "port=80a"), 1, "Zel_EINVAL (0x04400000)"},
-      {edit("set", "tls=yes"), 1, "Zel_EINVAL"},
+      {{"items", kDef + ".missing"},
+       1,
+       ".missing: cannot open: file not found (Zel_ESYSTEM|2 0x01400002)"},
+      {edit("set", "port=0x10000"), 1,
+       "port=0x10000: out of bounds 1..65535 (Zel_ERANGE 0x0A400000)"},
+      {edit("set", "port=18446744073709551616"), 1, "beyond 64 bits (Zel_ERANGE"},
+      {edit("set", "port=80a"), 1,
+       "port=80a: not an integer (decimal, 0x hexadecimal or 0 octal) (Zel_EINVAL 0x04400000)"},
+      {edit("set", "log_level=verbose"), 1, "not one of error, warning, info, debug (Zel_EINVAL"},
       {edit("set", "listen=1.2.3.4"), 1, "listen has 2 values"},
-      {edit("set", "server_name=a<b"), 1, "Zel_EINVAL"},
+      {edit("set", "server_name=a<b"), 1,
+       "a<b: would not read back the same: reading ends the text at the '<'"},
+      {edit("set", "server_name= x"), 1, "reading drops the leading white space"},
+      {edit("add", "listen=10.0.0.0/8"), 1, "reading refuses an address with a mask; --force"},
+      {edit("add", "listen=10.0.0.0/33"), 1, "not an IPv4 or IPv6 address or a host name"},
       // Renaming onto an existing identifier must not leave two equal structures.
-      {edit("set", "upstream[alpha]/name=beta"), 1, "Zel_EEXIST"},
-      {edit("add", "port=1"), 1, "Zel_ERANGE"},
-      {edit("add", "upstream=alpha"), 1, "Zel_EEXIST (0x06300000)"},
-      {edit("del", "listen=1.2.3.4"), 1, "Zel_ENOENT"},
+      {edit("set", "upstream[alpha]/name=beta"), 1, "already present (Zel_EEXIST"},
+      {edit("add", "port=1"), 1, "port: already holds 1 value, its most (Zel_ERANGE"},
+      {edit("add", "upstream=alpha"), 1, "upstream=alpha: already present (Zel_EEXIST 0x06300000)"},
+      {edit("del", "listen=1.2.3.4"), 1, "no such value (Zel_ENOENT"},
       // One bad change of several keeps the good ones from being written too.
-      {{"set", kDef, kConf, "port=81", "tls=maybe", "-o", out}, 1, "tls=maybe: Zel_EINVAL"},
+      {{"set", kDef, kConf, "port=81", "tls=maybe", "-o", out}, 1, "tls=maybe: not TRUE or FALSE"},
       {{}, 2, "no command"},
       {{"frob"}, 2, "unknown command"},
       {{"show", kDef}, 2, "wrong number of arguments"},
       {edit("set", "port"), 2, "expected PATH=VALUE"},
       {{"set", kDef, kConf, "port=1", "-o", out, "-x"}, 2, "unknown option -x"},
+      {{"show", kDef, kConf, "--force"}, 2, "unknown option --force"},
+      {{"--version"}, 0, "qorvcfg " QORVCFG_TOOL_VERSION "\n"},
+      {get("admin_port"), 0, "9901\n"},  // the default, said on standard error
       {{"set", kDef, kConf, "port=1", "-o"}, 2, "needs a file name"},
       {edit("set", "upstream=x"), 2, "is a structure"},
   };
@@ -122,9 +136,14 @@ TEST(ToolTest, ItemsCheckAndHelpDescribeTheDefinitionAndTheData) {
         "        description: Used only while every other server is down.\n"}},
       {{"check", kDef, kConf},
        0,
-       {"loaded: Zel_OK (0x00000000)\n  listen: 2\n  port: 1\n  admin_port: 0\n",
+       {"service.conf: loaded, nothing left out\n  listen: 2\n  port: 1\n  admin_port: 0\n",
         "  upstream: 2\n    name: 2\n    host: 2\n    port: 2\n    weight: 2\n    backup: 1\n"}},
-      {{"check", kDef, kConf + ".missing"}, 1, {"not loaded: Zel_ESYSTEM|2 (0x01400002)"}},
+      {{"check", kDef, kConf + ".missing"},
+       1,
+       {".missing: not loaded: cannot open: file not found (Zel_ESYSTEM|2 0x01400002)\n"}},
+      {{"check", kConf, kConf},
+       1,
+       {"not loaded: the definition has no items, so no data can be read"}},
       {{"--help"}, 0, {"usage: qorvcfg COMMAND"}},
   };
   for (const auto &row : rows) {
@@ -177,7 +196,7 @@ TEST(ToolTest, AddAndDelEditTheFileInPlaceWithoutLeftovers) {
   EXPECT_EQ(run({"get", "listen"}), "0000:0000:0000:0000:0000:0000:0000:0001\n0.0.0.0\n");
   EXPECT_NE(run({"check"}).find("  upstream: 3\n    name: 3\n"), std::string::npos);
   run({"del", "upstream"});
-  EXPECT_EQ(run({"get", "upstream"}), "");
+  EXPECT_EQ(Tool({"get", kDef, data, "upstream"}).status, 1);  // no value, no default
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
 }
 
@@ -196,6 +215,226 @@ TEST(ToolTest, ExampleHostChangesThePortAndAddsAnUpstream) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("Zel_ConfigRead failed: 0x01400002"), std::string::npos) << run.err;
   EXPECT_FALSE(FileExists(out + ".2"));
+}
+
+// A file that reading cuts short is never written over: the edit is refused
+// and the bytes stay as they were; --force writes what was kept.
+TEST(ToolTest, EditsRefuseAFileThatReadingCutShort) {
+  const std::string good = ReadFile(kConf);
+  auto replaced = [&](const std::string &from, const std::string &to) {
+    std::string text = good;
+    return text.replace(text.find(from), from.size(), to);
+  };
+  const struct {
+    const char *name;
+    std::string bytes;
+  } rows[] = {
+      {"a typo", replaced("<tls>FALSE</tls>", "<tsl>FALSE</tsl>")},
+      {"a comment", replaced("  <port>8080</port>", "  <!-- <port>8080</port> -->")},
+      {"an unclosed tag", replaced("<tls>FALSE</tls>", "<tls>FALSE")},
+      {"a second value of a single item", replaced("<tls>FALSE</tls>", "<tls>1</tls>")},
+      {"JSON", "{\"port\": 8080}\n"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string data = TempPath("broken.conf");
+    WriteFile(data, row.bytes);
+    for (const char *command : {"set", "add", "del"}) {
+      ProgramRun run = Tool({command, kDef, data, "max_connections=10"});
+      EXPECT_EQ(run.status, 1) << command;
+      EXPECT_NE(run.err.find("not written: reading left out what is listed above"),
+                std::string::npos)
+          << run.err;
+      EXPECT_EQ(ReadFile(data), row.bytes);
+    }
+    EXPECT_EQ(Tool({"check", kDef, data}).status, 1);
+    EXPECT_EQ(Tool({"set", kDef, data, "tls=TRUE", "--force"}).status, 0);
+    EXPECT_NE(ReadFile(data).find("<tls>TRUE</tls>"), std::string::npos);
+  }
+}
+
+TEST(ToolTest, ForceWritesAValueThatDoesNotReadBack) {
+  const std::string out = TempPath("out.conf");
+  ProgramRun run = Tool({"add", kDef, kConf, "listen=10.0.0.0/8", "--force", "-o", out});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("warning: listen=10.0.0.0/8: reading refuses an address with a mask"),
+            std::string::npos);
+  EXPECT_NE(ReadFile(out).find("<listen>10.0.0.0/255.0.0.0</listen>"), std::string::npos);
+  EXPECT_EQ(Tool({"check", kDef, out}).status, 1);  // the masked address is left out
+}
+
+// Whether text is exactly one JSON value (RFC 8259) with white space around.
+class JsonChecker {
+ public:
+  explicit JsonChecker(const std::string &text) : text_(text) {}
+  bool Document() {
+    Space();
+    bool ok = Value();
+    Space();
+    return ok && at_ == text_.size();
+  }
+
+ private:
+  bool Value() {
+    if (at_ >= text_.size()) return false;
+    const char c = text_[at_];
+    if (c == '{') return Members('}', true);
+    if (c == '[') return Members(']', false);
+    if (c == '"') return String();
+    for (const char *word : {"true", "false", "null"}) {
+      if (text_.compare(at_, std::strlen(word), word) == 0) return at_ += std::strlen(word), true;
+    }
+    const std::size_t start = at_;
+    if (text_[at_] == '-') ++at_;
+    while (at_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[at_]))) ++at_;
+    return at_ > start && std::isdigit(static_cast<unsigned char>(text_[at_ - 1]));
+  }
+  bool Members(char close, bool keys) {
+    ++at_;
+    Space();
+    if (Take(close)) return true;
+    do {
+      Space();
+      if (keys && !(String() && (Space(), Take(':')))) return false;
+      Space();
+      if (!Value()) return false;
+      Space();
+    } while (Take(','));
+    return Take(close);
+  }
+  bool String() {
+    if (!Take('"')) return false;
+    while (at_ < text_.size() && text_[at_] != '"') {
+      const auto c = static_cast<unsigned char>(text_[at_++]);
+      if (c < 0x20) return false;
+      if (c == '\\') {
+        if (at_ >= text_.size() || std::strchr("\"\\/bfnrtu", text_[at_]) == nullptr) return false;
+        at_ += text_[at_] == 'u' ? 5 : 1;
+      }
+    }
+    return Take('"');
+  }
+  bool Take(char c) { return at_ < text_.size() && text_[at_] == c ? (++at_, true) : false; }
+  void Space() {
+    while (at_ < text_.size() && std::strchr(" \t\r\n", text_[at_]) && text_[at_]) ++at_;
+  }
+
+  const std::string &text_;
+  std::size_t at_ = 0;
+};
+
+TEST(ToolTest, JsonOutputIsOneDocumentWithEscapedTexts) {
+  const std::string data = TempPath("odd.conf");
+  WriteFile(data,
+            "<config>\n  <server_name>a\"b\\c\td\x80xyz\xC3\xA9</server_name>\n  <port>0x10</port>\n"
+            "  <upstream><name>x</name><host>h</host></upstream>\n</config>\n");
+  const struct {
+    std::vector<std::string> args;
+    std::vector<const char *> parts;
+  } rows[] = {
+      {{"show", kDef, data, "--json"},
+       {"\"server_name\":[\"a\\\"b\\\\c\\td\\ufffdxyz\xC3\xA9\"]", "\"port\":[16]", "\"tls\":[]",
+        "\"upstream\":[{\"name\":[\"x\"],\"host\":[\"h\"],\"port\":[],"}},
+      {{"get", kDef, kConf, "upstream", "--json"}, {"[{\"name\":[\"beta\"]", "\"backup\":[true]}"}},
+      {{"get", kDef, kConf, "listen", "--json"}, {"[\"0000:"}},
+      {{"get", kDef, kConf, "admin_port", "--json"}, {"[9901]"}},
+      {{"items", kDef, "--json"},
+       {"\"name\":\"service\"", "\"words\":[{\"word\":\"error\",\"text\":\"Errors only\"}",
+        "\"type\":\"structure\",\"number\":0,"}},
+      {{"check", kDef, data, "--json"},
+       {"\"loaded\":true", "\"result\":\"Zel_OK 0x00000000\"", "\"upstream/port\":0"}},
+      {{"check", kDef, kConf + ".missing", "--json"},
+       {"\"loaded\":false", "cannot open: file not found"}},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.args));
+    ProgramRun run = Tool(row.args);
+    EXPECT_TRUE(JsonChecker(run.out).Document()) << run.out;
+    for (const char *part : row.parts) EXPECT_NE(run.out.find(part), std::string::npos) << run.out;
+  }
+}
+
+// Everything below needs the library to report what reading left out.
+bool ReadsReportDiagnostics() {
+  ConfigHandle *handle = nullptr;
+  if (Zel_ConfigCreate(kDef.c_str(), &handle) != Zel_OK) return false;
+  int count = 0;
+  auto observer = [](void *context, const QorvcfgDiagnostic *) { ++*static_cast<int *>(context); };
+  (void)Qorvcfg_ConfigReadFromDataObserved("<config><zzz>1</zzz></config>", handle, observer,
+                                           &count);
+  Zel_ConfigDestroy(handle);
+  return count > 0;
+}
+
+// Each mistake is reported where its element's start tag is, with its kind
+// and element; the text form is FILE:LINE:COL: message.
+TEST(ToolTest, CheckReportsEachMistakeAtItsElement) {
+  if (!ReadsReportDiagnostics()) GTEST_SKIP() << "the library does not report diagnostics yet";
+  const std::string data = TempPath("mistakes.conf");
+  WriteFile(data,
+            "<config>\n"
+            "  <prot>8080</prot>\n"
+            "  <port>70000</port>\n"
+            "  <listen>1.2.3</listen>\n"
+            "  <log_level>verbose</log_level>\n"
+            "  <tls>TRUE</tls>\n"
+            "  <tls>FALSE</tls>\n"
+            "  <listen>0.0.0.0</listen>\n"
+            "  <listen>0.0.0.0</listen>\n"
+            "  <upstream><bogus>1</bogus></upstream>\n"
+            "</config>\n");
+  const std::string definition = TempPath("typo.def");
+  WriteFile(definition,
+            "<config_define>\n  <name>t</name>\n  <item>\n    <name>a</name>\n"
+            "    <type>integr</type>\n  </item>\n</config_define>\n");
+  const struct {
+    std::string file;
+    int line, column;
+    const char *kind, *element;
+  } expected[] = {
+      {data, 2, 3, "unknown_element", "prot"},    {data, 3, 3, "not_converted", "port"},
+      {data, 4, 3, "not_converted", "listen"},    {data, 5, 3, "not_converted", "log_level"},
+      {data, 7, 3, "number_reached", "tls"},      {data, 9, 3, "duplicate", "listen"},
+      {data, 10, 13, "unknown_element", "bogus"}, {data, 10, 3, "empty_structure", "upstream"},
+  };
+  ProgramRun json = Tool({"check", kDef, data, "--json"});
+  ProgramRun text = Tool({"check", kDef, data});
+  EXPECT_EQ(json.status, 1);
+  EXPECT_EQ(text.status, 1);
+  for (const auto &row : expected) {
+    SCOPED_TRACE(std::to_string(row.line) + ":" + std::to_string(row.column));
+    const std::string position = "\"file\":" + std::string("\"") + row.file +
+                                 "\",\"line\":" + std::to_string(row.line) +
+                                 ",\"column\":" + std::to_string(row.column) + ",\"kind\":\"" +
+                                 row.kind + "\",\"element\":\"" + row.element + "\"";
+    EXPECT_NE(json.out.find(position), std::string::npos) << json.out;
+    const std::string line =
+        "\n" + row.file + ":" + std::to_string(row.line) + ":" + std::to_string(row.column) + ": ";
+    EXPECT_NE(("\n" + text.out).find(line), std::string::npos) << text.out;
+  }
+  ProgramRun typo = Tool({"check", definition, data, "--json"});
+  EXPECT_NE(typo.out.find("\"line\":5,\"column\":5,\"kind\":\"unknown_type\""), std::string::npos)
+      << typo.out;
+
+  // Markup mistakes, and a file that holds no element at all.
+  const struct {
+    const char *bytes;
+    const char *kind;
+  } markup[] = {
+      {"<config>\n  <!-- <port>1</port> -->\n</config>\n", "comment_tag"},
+      {"<config>\n  <port>1</port>\n", "unclosed_element"},
+      {"", "no_root"},
+      {"{\"port\": 8080}\n", "no_root"},
+  };
+  for (const auto &row : markup) {
+    WriteFile(data, row.bytes);
+    ProgramRun run = Tool({"check", kDef, data, "--json"});
+    EXPECT_EQ(run.status, 1) << row.bytes;
+    EXPECT_NE(run.out.find(std::string("\"kind\":\"") + row.kind + "\""), std::string::npos)
+        << run.out;
+    EXPECT_EQ(Tool({"set", kDef, data, "port=1"}).status, 1);
+    EXPECT_EQ(ReadFile(data), row.bytes);
+  }
 }
 
 }  // namespace

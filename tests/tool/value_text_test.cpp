@@ -1,0 +1,131 @@
+// Converting one value from its text for an item, with the refusal in words.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+#include "qorvcfg_diagnostics.h"
+
+namespace qorvcfg::test {
+namespace {
+
+struct ItemSpec {
+  ItemType type;
+  std::int64_t minimum, maximum;
+};
+
+// "i:31", "s:abc", "b:1", "k:warning", "h:host", "4:192.168.0.1", "6:...".
+std::string Describe(ItemType type, const DataPayload &payload) {
+  switch (type) {
+    case Zel_TYPE_INTEGER:
+      return "i:" + std::to_string(payload.integer);
+    case Zel_TYPE_STRING:
+      return std::string("s:") + payload.text;
+    case Zel_TYPE_BOOLEAN:
+      return "b:" + std::to_string(payload.boolean);
+    case Zel_TYPE_ENUMERATION:
+      return std::string("k:") + payload.keyword;
+    case Zel_TYPE_IPADDR: {
+      const IpAddressValue &ip = payload.ipaddr;
+      if (ip.form == Zel_IP_FORM_HOSTNAME) return std::string("h:") + ip.host_name;
+      std::string text = std::to_string(ip.family) + ":";
+      for (int i = 0; i < (ip.family == Zel_IP_FAMILY_V4 ? 4 : 16); ++i) {
+        text += (i ? "." : "") + std::to_string(ip.address[i]);
+      }
+      return text;
+    }
+    default:
+      return "?";
+  }
+}
+
+TEST(ValueTextTest, ConvertsAsReadingDoesAndSaysWhyNot) {
+  KeywordEntry warning{nullptr, const_cast<char *>("warning"), nullptr};
+  KeywordEntry error{&warning, const_cast<char *>("error"), nullptr};
+  const ItemSpec port{Zel_TYPE_INTEGER, 1, 65535}, name{Zel_TYPE_STRING, 1, 3},
+      flag{Zel_TYPE_BOOLEAN, 0, 0}, address{Zel_TYPE_IPADDR, 0, 0},
+      level{Zel_TYPE_ENUMERATION, 0, 0}, nested{Zel_TYPE_STRUCTURE, 0, 0};
+  const struct {
+    ItemSpec spec;
+    const char *text;
+    ResultCode result;
+    const char *expected;  // the value described, or the whole refusal
+  } rows[] = {
+      {port, "8080", Zel_OK, "i:8080"},
+      {port, "0x1F", Zel_OK, "i:31"},
+      {port, "010", Zel_OK, "i:8"},
+      {port, " 12 ", Zel_OK, "i:12"},
+      {port, "08", Zel_EINVAL, "not an integer (decimal, 0x hexadecimal or 0 octal)"},
+      {port, "-0x10", Zel_EINVAL, "not an integer (decimal, 0x hexadecimal or 0 octal)"},
+      {port, "70000", Zel_ERANGE, "out of bounds 1..65535"},
+      {port, "", Zel_ERANGE, "out of bounds 1..65535"},  // no digits read as 0
+      {port, "9223372036854775808", Zel_ERANGE, "beyond 64 bits"},
+      {name, "abc", Zel_OK, "s:abc"},
+      {name, "a<b", Zel_OK, "s:a<b"},
+      {name, "abcd", Zel_ERANGE, "length 4 out of bounds 1..3"},
+      {flag, "tRuE", Zel_OK, "b:1"},
+      {flag, "FALSE", Zel_OK, "b:0"},
+      {flag, "yes", Zel_EINVAL, "not TRUE or FALSE"},
+      {flag, "true\n", Zel_EINVAL, "not TRUE or FALSE"},
+      {address, "192.168.0.1", Zel_OK, "4:192.168.0.1"},
+      {address, "::1", Zel_OK, "6:0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.1"},
+      {address, "fe80::1", Zel_OK, "h:fe80::1"},
+      {address, "1.2.3.4/24", Zel_EINVAL, "not an IPv4 or IPv6 address or a host name"},
+      {address, "_h", Zel_EINVAL, "not an IPv4 or IPv6 address or a host name"},
+      {level, "warning", Zel_OK, "k:warning"},
+      {level, "Warning", Zel_EINVAL, "not one of error, warning"},
+      {level, "1error", Zel_EINVAL, "not one of error, warning"},
+      {nested, "x", Zel_EINVAL, "a structure has no value of its own"},
+      {{Zel_TYPE_NONE, 0, 0}, "x", Zel_EINVAL, "the item has no type"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.text);
+    ItemDefinition item{};
+    item.type = row.spec.type;
+    item.minimum = row.spec.minimum;
+    item.maximum = row.spec.maximum;
+    if (item.type == Zel_TYPE_ENUMERATION) item.entries = &error;
+    DataPayload payload{};
+    payload.integer = -1;
+    char why[128] = "unchanged";
+    const std::int64_t live = platform::LiveAllocations();
+    ASSERT_EQ(Qorvcfg_ValueFromText(&item, row.text, &payload, why, sizeof why), row.result);
+    if (row.result == Zel_OK) {
+      EXPECT_EQ(Describe(item.type, payload), row.expected);
+      EXPECT_STREQ(why, "");
+      Qorvcfg_ValueRelease(item.type, &payload);
+    } else {
+      EXPECT_STREQ(why, row.expected);
+      EXPECT_EQ(payload.integer, -1);  // untouched
+    }
+    EXPECT_EQ(platform::LiveAllocations(), live);
+  }
+}
+
+TEST(ValueTextTest, RefusalsFitTheBufferAndMemoryRunsOutCleanly) {
+  ItemDefinition item{};
+  item.type = Zel_TYPE_ENUMERATION;
+  DataPayload payload{};
+  char why[8];
+  EXPECT_EQ(Qorvcfg_ValueFromText(&item, "x", &payload, why, sizeof why), Zel_EINVAL);
+  EXPECT_STREQ(why, "the ite");
+  EXPECT_EQ(Qorvcfg_ValueFromText(nullptr, "x", &payload, nullptr, 0), Zel_EINVAL);
+  EXPECT_EQ(Qorvcfg_ValueFromText(&item, nullptr, &payload, why, sizeof why), Zel_EINVAL);
+
+  for (ItemType type : {Zel_TYPE_STRING, Zel_TYPE_IPADDR}) {
+    item.type = type;
+    item.maximum = 100;
+    const std::int64_t live = platform::LiveAllocations();
+    platform::FailAllocation(1);
+    char words[32];
+    EXPECT_EQ(Qorvcfg_ValueFromText(&item, "host", &payload, words, sizeof words), Zel_ENOMEM);
+    platform::FailAllocation(0);
+    EXPECT_STREQ(words, "out of memory");
+    EXPECT_EQ(platform::LiveAllocations(), live);
+  }
+  Qorvcfg_ValueRelease(Zel_TYPE_STRING, nullptr);
+}
+
+}  // namespace
+}  // namespace qorvcfg::test

@@ -1,0 +1,193 @@
+#include "value_format.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace qorvcfg_tool {
+namespace {
+
+struct CodeName {
+  ResultCode code;
+  const char *name;
+};
+
+constexpr CodeName kCodeNames[] = {
+    {Zel_OK, "Zel_OK"},           {Zel_ESYSTEM, "Zel_ESYSTEM"},   {Zel_EEOF, "Zel_EEOF"},
+    {Zel_ENOMEM, "Zel_ENOMEM"},   {Zel_EBUSY, "Zel_EBUSY"},       {Zel_EINVAL, "Zel_EINVAL"},
+    {Zel_ENOENT, "Zel_ENOENT"},   {Zel_EEXIST, "Zel_EEXIST"},     {Zel_ENOTFOUND, "Zel_ENOTFOUND"},
+    {Zel_EBADTAG, "Zel_EBADTAG"}, {Zel_EFOREIGN, "Zel_EFOREIGN"}, {Zel_ERANGE, "Zel_ERANGE"},
+};
+
+// Windows error numbers that the library reports for files, in words.
+struct SystemError {
+  std::uint32_t number;
+  const char *text;
+};
+
+constexpr SystemError kSystemErrors[] = {
+    {2, "file not found"},  {3, "folder not found"},     {5, "access denied"},
+    {32, "file in use"},    {33, "file locked"},         {170, "file busy"},
+    {123, "bad file name"}, {206, "file name too long"}, {112, "disk full"},
+    {267, "not a folder"},
+};
+
+std::string AddressText(std::uint16_t family, const std::uint8_t *bytes) {
+  char buffer[48];
+  if (family == Zel_IP_FAMILY_V4) {
+    std::snprintf(buffer, sizeof buffer, "%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3]);
+    return buffer;
+  }
+  std::string text;
+  for (int i = 0; i < 16; i += 2) {
+    std::snprintf(buffer, sizeof buffer, "%s%02x%02x", i ? ":" : "", bytes[i], bytes[i + 1]);
+    text += buffer;
+  }
+  return text;
+}
+
+bool AnyByte(const std::uint8_t *bytes, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (bytes[i] != 0) return true;
+  }
+  return false;
+}
+
+// Length of the UTF-8 sequence at text[i], or 0 when it is not one.
+std::size_t Utf8Length(std::string_view text, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  std::size_t length = 0;
+  std::uint32_t least = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, least = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, least = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, least = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  std::uint32_t code = lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(i + k) & 0x3F);
+  }
+  const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+  return code < least || code > 0x10FFFF || surrogate ? 0 : length;
+}
+
+}  // namespace
+
+std::string CodeText(ResultCode result) {
+  const char *name = "unknown result";
+  std::uint32_t extra = 0;
+  for (const CodeName &entry : kCodeNames) {
+    if (entry.code == result || (entry.code != Zel_OK && entry.code == (result & Zel_CODE_MASK))) {
+      name = entry.name;
+      extra = result & ~Zel_CODE_MASK;
+      break;
+    }
+  }
+  char buffer[64];
+  if (extra != 0) {
+    std::snprintf(buffer, sizeof buffer, "%s|%u 0x%08X", name, static_cast<unsigned>(extra),
+                  static_cast<unsigned>(result));
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%s 0x%08X", name, static_cast<unsigned>(result));
+  }
+  return buffer;
+}
+
+std::string SystemErrorText(ResultCode result) {
+  const std::uint32_t number = result & ~Zel_CODE_MASK;
+  for (const SystemError &error : kSystemErrors) {
+    if (error.number == number) return error.text;
+  }
+  return "system error " + std::to_string(number);
+}
+
+std::string FileFailureText(ResultCode result) {
+  const ResultCode code = result & Zel_CODE_MASK;
+  if (code == Zel_ENOMEM) return "out of memory";
+  if (code != Zel_ESYSTEM && code != Zel_EBUSY) return "cannot read";
+  return "cannot open: " + SystemErrorText(result);
+}
+
+const char *TypeName(ItemType type) {
+  static const char *const kNames[] = {"none",   "integer",     "string",   "boolean",
+                                       "ipaddr", "enumeration", "structure"};
+  return type <= Zel_TYPE_STRUCTURE ? kNames[type] : "unknown";
+}
+
+std::string PayloadText(ItemType type, const DataPayload &payload) {
+  switch (type) {
+    case Zel_TYPE_INTEGER:
+      return std::to_string(payload.integer);
+    case Zel_TYPE_STRING:
+      return payload.text ? payload.text : "";
+    case Zel_TYPE_BOOLEAN:
+      return payload.boolean ? "TRUE" : "FALSE";
+    case Zel_TYPE_ENUMERATION:
+      return payload.keyword ? payload.keyword : "";
+    case Zel_TYPE_IPADDR: {
+      const IpAddressValue &ip = payload.ipaddr;
+      if (ip.form == Zel_IP_FORM_HOSTNAME) return ip.host_name ? ip.host_name : "";
+      if (ip.form != Zel_IP_FORM_NUMERIC ||
+          (ip.family != Zel_IP_FAMILY_V4 && ip.family != Zel_IP_FAMILY_V6)) {
+        return "";
+      }
+      std::string text = AddressText(ip.family, ip.address);
+      if (AnyByte(ip.mask, ip.family == Zel_IP_FAMILY_V4 ? 4 : 16)) {
+        text += "/" + AddressText(ip.family, ip.mask);
+      }
+      return text;
+    }
+    default:
+      return "";
+  }
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c < 0x20 || c == 0x7F) {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+      out += buffer;
+    } else if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (std::size_t length = Utf8Length(text, i); length > 0) {
+      out.append(text.substr(i, length));
+      i += length;
+      continue;
+    } else {
+      out += "\\ufffd";
+    }
+    ++i;
+  }
+  return out + "\"";
+}
+
+std::string PayloadJson(ItemType type, const DataPayload &payload) {
+  switch (type) {
+    case Zel_TYPE_INTEGER:
+      return std::to_string(payload.integer);
+    case Zel_TYPE_BOOLEAN:
+      return payload.boolean ? "true" : "false";
+    default:
+      return JsonString(PayloadText(type, payload));
+  }
+}
+
+}  // namespace qorvcfg_tool
