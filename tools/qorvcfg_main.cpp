@@ -1007,6 +1007,7 @@ int CommandItems(const Arguments &args) {
   Session session = OpenDefinition(args.positional[0]);
   PrintDiagnostics(session.report, false);
   ConfigHandle *h = session.handle.get();
+  if (!h->items) Refuse(args.positional[0] + ": " + UnreadableDefinition(h->items));
   if (args.paths) {
     for (const ItemPlace &place : ItemsInOrder(h->items)) {
       if (Holds(place.item)) Print(place.path + "\n");

@@ -105,6 +105,7 @@ TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
       {edit("set", "port"), 2, "expected PATH=VALUE"},
       {{"set", kDef, kConf, "port=1", "-o", out, "-x"}, 2, "unknown option -x"},
       {{"show", kDef, kConf, "--force"}, 2, "unknown option --force"},
+      {{"items", kConf}, 1, "service.conf: the definition has no items, so no data can be read"},
       {{"--version"}, 0, "qorvcfg " QORVCFG_TOOL_VERSION "\n"},
       {get("admin_port"), 0, "9901\n"},  // the default, said on standard error
       {{"set", kDef, kConf, "port=1", "-o"}, 2, "needs a file name"},
@@ -325,9 +326,10 @@ class JsonChecker {
 
 TEST(ToolTest, JsonOutputIsOneDocumentWithEscapedTexts) {
   const std::string data = TempPath("odd.conf");
-  WriteFile(data,
-            "<config>\n  <server_name>a\"b\\c\td\x80xyz\xC3\xA9</server_name>\n  <port>0x10</port>\n"
-            "  <upstream><name>x</name><host>h</host></upstream>\n</config>\n");
+  WriteFile(
+      data,
+      "<config>\n  <server_name>a\"b\\c\td\x80xyz\xC3\xA9</server_name>\n  <port>0x10</port>\n"
+      "  <upstream><name>x</name><host>h</host></upstream>\n</config>\n");
   const struct {
     std::vector<std::string> args;
     std::vector<const char *> parts;
