@@ -233,7 +233,7 @@ TEST(ToolTest, EditsRefuseAFileThatReadingCutShort) {
       {"a typo", replaced("<tls>FALSE</tls>", "<tsl>FALSE</tsl>")},
       {"a comment", replaced("  <port>8080</port>", "  <!-- <port>8080</port> -->")},
       {"an unclosed tag", replaced("<tls>FALSE</tls>", "<tls>FALSE")},
-      {"a second value of a single item", replaced("<tls>FALSE</tls>", "<tls>1</tls>")},
+      {"a value that does not convert", replaced("<tls>FALSE</tls>", "<tls>1</tls>")},
       {"JSON", "{\"port\": 8080}\n"},
   };
   for (const auto &row : rows) {
