@@ -59,6 +59,32 @@ DataValue *OwnerOf(DataContainer *nested) {
                                                         offsetof(DataRecord, nested)));
 }
 
+// Values and their texts were allocated one after another but are read
+// through pointers, which the processor cannot run ahead of: ask for the next
+// one and, guessing that the distance between them repeats, a few more.
+void PrefetchAhead(const void *current, const void *next) {
+  constexpr std::uintptr_t kAhead = 8;
+  const auto to = reinterpret_cast<std::uintptr_t>(next);
+  const std::uintptr_t stride = to - reinterpret_cast<std::uintptr_t>(current);
+  for (std::uintptr_t i = 0; i < kAhead; ++i) {
+    __builtin_prefetch(reinterpret_cast<const void *>(to + i * stride));
+  }
+}
+
+const char *TextOf(const DataRecord &record) {
+  switch (record.type) {
+    case Zel_TYPE_STRING:
+      return record.payload.text;
+    case Zel_TYPE_ENUMERATION:
+      return record.payload.keyword;
+    case Zel_TYPE_IPADDR:
+      return record.payload.ipaddr.form == Zel_IP_FORM_HOSTNAME ? record.payload.ipaddr.host_name
+                                                                : nullptr;
+    default:
+      return nullptr;
+  }
+}
+
 // levels holds max_depth containers: levels[d - 1] is the container being
 // written at depth d.
 void WriteContainerValues(OutputBuffer &out, const ItemNameTable &names, DataContainer *top,
@@ -67,6 +93,7 @@ void WriteContainerValues(OutputBuffer &out, const ItemNameTable &names, DataCon
   DataContainer *container = top;
   levels[0] = top;
   ListLinks *at = ListHead(top)->next;
+  const char *last_text = nullptr;
   while (true) {
     if (at == ListHead(container)) {
       if (depth == 1) return;
@@ -80,21 +107,25 @@ void WriteContainerValues(OutputBuffer &out, const ItemNameTable &names, DataCon
       continue;
     }
     auto *value = reinterpret_cast<DataValue *>(at);
-    // The values and their texts lie anywhere in the heap: ask for the next
-    // value and this one's text while the tags are written.
-    __builtin_prefetch(at->next);
-    if (value->record.type == Zel_TYPE_STRING) __builtin_prefetch(value->record.payload.text);
+    const bool structure = value->record.type == Zel_TYPE_STRUCTURE;
+    const ListLinks *next = structure ? ListHead(&value->record.nested)->next : at->next;
+    PrefetchAhead(at, next);
+    const char *text = TextOf(value->record);
+    if (text != nullptr) {
+      if (last_text != nullptr) PrefetchAhead(last_text, text);
+      last_text = text;
+    }
     const ItemName name = names.Find(value->item);
     PutIndent(out, depth);
     PutTag(out, name, false);
-    if (value->record.type == Zel_TYPE_STRUCTURE && depth < max_depth) {
+    if (structure && depth < max_depth) {
       container = &value->record.nested;
       levels[depth++] = container;
       at = ListHead(container)->next;
       continue;
     }
     // A structure deeper than its items can nest would hold nothing to write.
-    if (value->record.type == Zel_TYPE_STRUCTURE) {
+    if (structure) {
       PutIndent(out, depth);
     } else {
       PutValueText(out, value->record);
