@@ -174,18 +174,6 @@ class WriteMemory {
 
 }  // namespace
 
-void OutputBuffer::PutLong(const char *bytes, std::size_t size) {
-  while (size > 0) {
-    if (at_ == limit_) Flush();
-    std::size_t part = static_cast<std::size_t>(limit_ - at_);
-    if (part > size) part = size;
-    std::memcpy(at_, bytes, part);
-    at_ += part;
-    bytes += part;
-    size -= part;
-  }
-}
-
 }  // namespace writer
 
 ResultCode WriteConfigFile(const char *path, DataContainer *container) {

@@ -117,7 +117,7 @@ bool ItemNameTable::Fill(ItemDefinition *first, const ItemTreeSize &size, void *
 }
 
 ItemName ItemNameTable::Measured(const ItemDefinition *item) {
-  return ItemName{item, item->name, NameLength(item), false};
+  return ItemName{item, item->name != nullptr ? item->name : "", NameLength(item), false};
 }
 
 }  // namespace qorvcfg::writer
