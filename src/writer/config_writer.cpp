@@ -59,9 +59,10 @@ DataValue *OwnerOf(DataContainer *nested) {
                                                         offsetof(DataRecord, nested)));
 }
 
-// Values and their texts were allocated one after another but are read
-// through pointers, which the processor cannot run ahead of: ask for the next
-// one and, guessing that the distance between them repeats, a few more.
+// Values and their texts are reached through pointers, which the processor
+// cannot follow ahead of time, and each is usually a cache miss. They tend to
+// lie in memory in the order they were made, at similar distances: ask for
+// the next one and, guessing that the distance repeats, a few after it.
 void PrefetchAhead(const void *current, const void *next) {
   constexpr std::uintptr_t kAhead = 8;
   const auto to = reinterpret_cast<std::uintptr_t>(next);
