@@ -1,22 +1,113 @@
 // The exact bytes of written data files, and the results of writing.
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <pthread.h>
+#endif
+
 #include "e2e/config_helpers.h"
 #include "platform/platform.h"
 #include "support/fault_sweep.h"
+#include "writer/output_buffer.h"
 
 namespace qorvcfg::test {
 namespace {
 
+// Levels of the deep structure test: as deep as reading takes today; raise it
+// (to 5,000 and more) when reading and releasing take any depth.
+constexpr int kDeepNesting = 990;
+// The stack of the thread that writes the deep structure: a quarter of the
+// 256 KiB the library may count on, so that even kDeepNesting levels would
+// overflow it if writing took stack per level.
+constexpr std::size_t kSmallStack = 64 * 1024;
+
+// A name longer than the writer copies in one fixed-size piece.
+constexpr const char *kLongName = "a_leaf_item_with_a_name_well_over_thirty_two_bytes";
+
+// A definition of structures `n` nested `levels` deep around one integer,
+// and data that fills every level once.
+struct DeepConfig {
+  HandlePtr handle{nullptr, &Zel_ConfigDestroy};
+  std::string expected;
+};
+
+DeepConfig MakeDeepConfig(int levels) {
+  std::string definition = "<config_define><name>deep</name>", data = "<config>";
+  for (int i = 0; i < levels; ++i) {
+    definition += "<item><name>n</name><type>structure</type>";
+    data += "<n>";
+  }
+  definition += std::string("<item><name>") + kLongName + "</name><type>integer</type></item>";
+  data += std::string("<") + kLongName + ">-7</" + kLongName + ">";
+  DeepConfig deep;
+  deep.expected = "<config>\n";
+  for (int i = 1; i <= levels; ++i) deep.expected += std::string(2 * i, ' ') + "<n>";
+  deep.expected +=
+      std::string(2 * (levels + 1), ' ') + "<" + kLongName + ">-7</" + kLongName + ">\n";
+  for (int i = levels; i >= 1; --i) {
+    definition += "</item>";
+    data += "</n>";
+    deep.expected += std::string(2 * i, ' ') + "</n>\n";
+  }
+  deep.expected += "</config>\n";
+  const std::string path = TempPath("deep.def.xml");
+  WriteFile(path, definition + "</config_define>");
+  ConfigHandle *handle = nullptr;
+  EXPECT_EQ(Zel_ConfigCreate(path.c_str(), &handle), Zel_OK);
+  deep.handle.reset(handle);
+  if (handle != nullptr) {
+    EXPECT_EQ(Zel_ConfigReadFromData((data + "</config>").c_str(), handle), Zel_OK);
+  }
+  return deep;
+}
+
+// Runs work on a new thread whose stack holds stack_size bytes.
+void RunOnStack(std::size_t stack_size, const std::function<void()> &work) {
+#if defined(_WIN32)
+  HANDLE thread = CreateThread(
+      nullptr, stack_size,
+      [](LPVOID argument) -> DWORD {
+        (*static_cast<const std::function<void()> *>(argument))();
+        return 0;
+      },
+      const_cast<std::function<void()> *>(&work), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  ASSERT_NE(thread, nullptr);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+#else
+  pthread_attr_t attributes;
+  ASSERT_EQ(pthread_attr_init(&attributes), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&attributes, stack_size), 0);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(
+                &thread, &attributes,
+                [](void *argument) -> void * {
+                  (*static_cast<const std::function<void()> *>(argument))();
+                  return nullptr;
+                },
+                const_cast<std::function<void()> *>(&work)),
+            0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+#endif
+}
+
 TEST(Writer, OneLinePerValueOfEveryType) {
-  static const std::int64_t zero = 0, minus_one = -1, big = 2147483648LL, least = INT64_MIN;
+  static const std::int64_t zero = 0, minus_one = -1, big = 2147483648LL, least = INT64_MIN,
+                            most = INT64_MAX, nine = 9, ten = 10, minus_hundred = -100,
+                            odd_digits = 12345;
   static const std::uint32_t two = 2, no = 0;
   static const std::vector<int> v6 = {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 10, 1};
   static std::vector<int> low_mask(16);
   low_mask[15] = 0x80;
   static const IpAddressValue v4 = Ip({192, 168, 0, 1}),
                               v4_masked = Ip({10, 1, 2, 0}, {255, 255, 255, 0}),
-                              v4_low_mask = Ip({10, 1, 2, 3}, {0, 0, 0, 1}), v6_plain = Ip(v6),
+                              v4_low_mask = Ip({10, 1, 2, 3}, {0, 0, 0, 1}),
+                              v4_widths = Ip({0, 9, 10, 255}, {100, 99, 0, 0}), v6_plain = Ip(v6),
                               v6_low_mask = Ip(v6, low_mask);
   static char name[] = "gateway.example";
   static const IpAddressValue host = Host(name);
@@ -29,11 +120,17 @@ TEST(Writer, OneLinePerValueOfEveryType) {
       {"count", &minus_one, "-1"},
       {"count", &big, "2147483648"},
       {"count", &least, "-9223372036854775808"},
+      {"count", &most, "9223372036854775807"},
+      {"count", &nine, "9"},
+      {"count", &ten, "10"},
+      {"count", &minus_hundred, "-100"},
+      {"count", &odd_digits, "12345"},
       {"flag", &two, "TRUE"},
       {"flag", &no, "FALSE"},
       {"host", &v4, "192.168.0.1"},
       {"host", &v4_masked, "10.1.2.0/255.255.255.0"},
       {"host", &v4_low_mask, "10.1.2.3/0.0.0.1"},
+      {"host", &v4_widths, "0.9.10.255/100.99.0.0"},
       {"host", &v6_plain, "2001:0db8:0000:0000:0000:0000:0000:0a01"},
       {"host", &v6_low_mask,
        "2001:0db8:0000:0000:0000:0000:0000:0a01/0000:0000:0000:0000:0000:0000:0000:0080"},
@@ -90,31 +187,52 @@ TEST(Writer, ABusyFileKeepsItsContents) {
   EXPECT_EQ(ReadFile(held), "<config>\n  <port>80</port>\n</config>\n");
 }
 
+// Texts longer than the output buffer around thousands of short lines, so
+// that the buffer fills at every kind of piece.
 TEST(Writer, LargeConfigurationCrossesTheBufferWhole) {
   HandlePtr config = OpenConfig();
-  ConfigHandle *h =
-      config.get();  // one text larger than the buffer, then thousands of short lines.
+  ConfigHandle *h = config.get();
   std::string blob;
-  for (int i = 0; i < 4000; ++i) blob += static_cast<char>('a' + i % 26) + std::to_string(i);
-  ASSERT_EQ(AddValue(h, "blob", blob.c_str()), Zel_OK);
-  std::string expected = "<config>\n  <blob>" + blob + "</blob>\n";
+  for (int i = 0; blob.size() < 2 * writer::kOutputCapacity + 1000; ++i) {
+    blob += static_cast<char>('a' + i % 26) + std::to_string(i);
+  }
+  std::string expected = "<config>\n";
   for (std::int64_t i = 0; i < 4000; ++i) {
     const std::int64_t value = (i * 7919) % 100003 - 50000;
     ASSERT_EQ(AddValue(h, "count", &value), Zel_OK);
     expected += "  <count>" + std::to_string(value) + "</count>\n";
+    if (i % 1000 == 0) {
+      blob += std::to_string(i);
+      ASSERT_EQ(AddValue(h, "blob", blob.c_str()), Zel_OK);
+      expected += "  <blob>" + blob + "</blob>\n";
+    }
   }
-  EXPECT_EQ(WrittenText(h), expected + "</config>\n");
+  EXPECT_TRUE(WrittenText(h) == expected + "</config>\n");
 }
 
-TEST(Writer, AllocatesAtMostThePathAndLeaksNothing) {
-  HandlePtr config = Loaded();
-  const std::string expected = WrittenText(config.get(), "expected.xml");
-  const std::string path = TempPath("swept.xml");
-  SweepAllocationFailures([&] { return Zel_ConfigWrite(path.c_str(), config.get()); },
-                          [&](ResultCode result, bool injected) {
-                            EXPECT_EQ(result, injected ? Zel_ENOMEM : Zel_OK);
-                            EXPECT_TRUE(injected || ReadFile(path) == expected);
-                          });
+TEST(Writer, DeepStructuresNeedNoDeepStack) {
+  const DeepConfig deep = MakeDeepConfig(kDeepNesting);
+  const std::string path = TempPath("deep.xml");
+  ResultCode result = Zel_EINVAL;
+  RunOnStack(kSmallStack, [&] { result = Zel_ConfigWrite(path.c_str(), deep.handle.get()); });
+  EXPECT_EQ(result, Zel_OK);
+  EXPECT_TRUE(ReadFile(path) == deep.expected);
+}
+
+// When memory runs out the file is left as it was; nothing leaks.
+TEST(Writer, RunningOutOfMemoryLeavesTheFileAlone) {
+  const DeepConfig deep = MakeDeepConfig(100);
+  const HandlePtr loaded = Loaded();
+  for (ConfigHandle *handle : {loaded.get(), deep.handle.get()}) {
+    const std::string expected = WrittenText(handle, "expected.xml");
+    const std::string path = TempPath("swept.xml");
+    WriteFile(path, "old");
+    SweepAllocationFailures([&] { return Zel_ConfigWrite(path.c_str(), handle); },
+                            [&](ResultCode result, bool injected) {
+                              EXPECT_EQ(result, injected ? Zel_ENOMEM : Zel_OK);
+                              EXPECT_TRUE(ReadFile(path) == (injected ? "old" : expected));
+                            });
+  }
 }
 
 }  // namespace
