@@ -63,7 +63,7 @@ namespace {
 class ReleaseQueue {
  public:
   void Push(DataValue *value) {
-    value->links.next = &pending_->links;
+    value->links.next = reinterpret_cast<ListLinks *>(pending_);  // links come first
     pending_ = value;
   }
   // Chains every value of the container's list and frees its indexes and
