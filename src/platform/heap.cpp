@@ -1,7 +1,10 @@
-// Counting heap with fault injection. Every block of the library comes from
-// here, so tests can fail the n-th allocation and check that nothing leaks.
+// The heap. Every block of the library comes from here. The test build of
+// the core counts live blocks and can fail the n-th allocation, so tests can
+// check every failure path for leaks; the shipped build does neither.
 
+#if defined(QORVCFG_TEST_HOOKS)
 #include <atomic>
+#endif
 
 #include "platform/platform.h"
 
@@ -16,12 +19,6 @@
 
 namespace qorvcfg::platform {
 namespace {
-
-// 0 means that no failure is armed.
-std::atomic<std::uint64_t> g_fail_at{0};
-std::atomic<bool> g_fail_every_after{false};
-std::atomic<std::uint64_t> g_since_arm{0};
-std::atomic<std::int64_t> g_live{0};
 
 void *RawAllocate(std::size_t size, bool zeroed) {
 #if defined(_WIN32)
@@ -38,6 +35,30 @@ void RawFree(void *block) {
   std::free(block);
 #endif
 }
+
+}  // namespace
+
+#if !defined(QORVCFG_TEST_HOOKS)
+
+// A request for 0 bytes still gets a block of its own, distinct from every
+// other live block, which Free accepts like any other.
+void *Allocate(std::size_t size) { return RawAllocate(size == 0 ? 1 : size, false); }
+
+void *AllocateZeroed(std::size_t size) { return RawAllocate(size == 0 ? 1 : size, true); }
+
+void Free(void *block) {
+  if (block != nullptr) RawFree(block);
+}
+
+#else
+
+namespace {
+
+// 0 means that no failure is armed.
+std::atomic<std::uint64_t> g_fail_at{0};
+std::atomic<bool> g_fail_every_after{false};
+std::atomic<std::uint64_t> g_since_arm{0};
+std::atomic<std::int64_t> g_live{0};
 
 // Counts the attempt and says whether it is one that must fail.
 bool InjectedFailure() {
@@ -81,5 +102,34 @@ void FailAllocation(std::uint64_t nth, bool every_after) {
 std::uint64_t AllocationsSinceArm() { return g_since_arm.load(); }
 
 std::int64_t LiveAllocations() { return g_live.load(std::memory_order_relaxed); }
+
+namespace {
+
+struct FileCallFaults {
+  std::atomic<std::uint64_t> fail_at{0};
+  std::atomic<std::uint64_t> since_arm{0};
+};
+FileCallFaults g_file_faults[2];
+
+FileCallFaults &FaultsOf(FileCall call) { return g_file_faults[call == FileCall::kRead ? 0 : 1]; }
+
+}  // namespace
+
+void FailFileCall(FileCall call, std::uint64_t nth) {
+  FileCallFaults &faults = FaultsOf(call);
+  faults.fail_at.store(0);
+  faults.since_arm.store(0);
+  faults.fail_at.store(nth);
+}
+
+std::uint64_t FileCallsSinceArm(FileCall call) { return FaultsOf(call).since_arm.load(); }
+
+bool InjectedFileFailure(FileCall call) {
+  FileCallFaults &faults = FaultsOf(call);
+  const std::uint64_t attempt = faults.since_arm.fetch_add(1) + 1;
+  return attempt == faults.fail_at.load();
+}
+
+#endif  // QORVCFG_TEST_HOOKS
 
 }  // namespace qorvcfg::platform

@@ -21,14 +21,28 @@ namespace qorvcfg::platform {
 [[nodiscard]] void *AllocateZeroed(std::size_t size);
 void Free(void *block);
 
-// Fault injection for tests. FailAllocation(n, every_after): the n-th
-// allocation from now (1 = the next one) fails; with every_after, so does
-// every one after it. FailAllocation(0, false) turns injection off.
+#if defined(QORVCFG_TEST_HOOKS)
+// Only in the test build of the core: the shipped library keeps no state
+// outside its handles.
+//
+// Fault injection. FailAllocation(n, every_after): the n-th allocation from
+// now (1 = the next one) fails; with every_after, so does every one after
+// it. FailAllocation(0, false) turns injection off.
 void FailAllocation(std::uint64_t nth, bool every_after = false);
 // Number of allocations made since the last FailAllocation call.
 [[nodiscard]] std::uint64_t AllocationsSinceArm();
 // Number of blocks allocated and not yet freed.
 [[nodiscard]] std::int64_t LiveAllocations();
+
+// File reads and writes: the n-th ReadBlock or WriteBytes from now fails
+// with Zel_ESYSTEM | kErrorReadFault or kErrorWriteFault; 0 turns it off.
+enum class FileCall { kRead, kWrite };
+void FailFileCall(FileCall call, std::uint64_t nth);
+// Calls of that kind made since its last FailFileCall.
+[[nodiscard]] std::uint64_t FileCallsSinceArm(FileCall call);
+// True when this call must fail (counts the call); used by the platform files.
+[[nodiscard]] bool InjectedFileFailure(FileCall call);
+#endif
 
 // ---- Files ----------------------------------------------------------------
 // Windows error numbers that the POSIX implementation reproduces.
@@ -38,6 +52,8 @@ inline constexpr std::uint32_t kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kErrorSharingViolation = 32;
 inline constexpr std::uint32_t kErrorLockViolation = 33;
 inline constexpr std::uint32_t kErrorBusy = 170;
+inline constexpr std::uint32_t kErrorWriteFault = 29;
+inline constexpr std::uint32_t kErrorReadFault = 30;
 
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kInvalidFile = -1;

@@ -196,6 +196,9 @@ ResultCode OpenForWriting(const char *utf8_path, FileHandle *out) {
 }
 
 ResultCode ReadBlock(FileHandle file, void *buffer, std::uint32_t size, std::uint32_t *read_count) {
+#if defined(QORVCFG_TEST_HOOKS)
+  if (InjectedFileFailure(FileCall::kRead)) return Zel_ESYSTEM | kErrorReadFault;
+#endif
   ssize_t count;
   do {
     count = read(static_cast<int>(file), buffer, size);
@@ -208,6 +211,9 @@ ResultCode ReadBlock(FileHandle file, void *buffer, std::uint32_t size, std::uin
 ResultCode WriteBytes(FileHandle file, const void *bytes, std::uint32_t size) {
   // Windows writes all bytes of a file write in one call; write() may stop
   // short, so go on until everything is out.
+#if defined(QORVCFG_TEST_HOOKS)
+  if (InjectedFileFailure(FileCall::kWrite)) return Zel_ESYSTEM | kErrorWriteFault;
+#endif
   const char *next = static_cast<const char *>(bytes);
   std::uint32_t left = size;
   while (left > 0) {

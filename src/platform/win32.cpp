@@ -50,6 +50,9 @@ ResultCode OpenForWriting(const char *utf8_path, FileHandle *out) {
 }
 
 ResultCode ReadBlock(FileHandle file, void *buffer, std::uint32_t size, std::uint32_t *read_count) {
+#if defined(QORVCFG_TEST_HOOKS)
+  if (InjectedFileFailure(FileCall::kRead)) return Zel_ESYSTEM | kErrorReadFault;
+#endif
   DWORD count = 0;
   if (!ReadFile(ToHandle(file), buffer, size, &count, nullptr)) {
     return Zel_ESYSTEM | GetLastError();
@@ -59,6 +62,9 @@ ResultCode ReadBlock(FileHandle file, void *buffer, std::uint32_t size, std::uin
 }
 
 ResultCode WriteBytes(FileHandle file, const void *bytes, std::uint32_t size) {
+#if defined(QORVCFG_TEST_HOOKS)
+  if (InjectedFileFailure(FileCall::kWrite)) return Zel_ESYSTEM | kErrorWriteFault;
+#endif
   DWORD written = 0;
   if (!WriteFile(ToHandle(file), bytes, size, &written, nullptr)) {
     return Zel_ESYSTEM | GetLastError();

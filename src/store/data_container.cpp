@@ -37,6 +37,7 @@ ResultCode ContainerInit(DataContainer *container, ItemDefinition *items) {
   for (ItemDefinition *item = items; item != nullptr; item = item->next) {
     result = IndexCreate(&index_array[created], ValueCompare);
     if (result != Zel_OK) break;
+    index_array[created]->flags = kIndexNodesInValues;
     item_array[created] = item;
     ++created;
   }
@@ -54,30 +55,96 @@ ResultCode ContainerInit(DataContainer *container, ItemDefinition *items) {
   return Zel_OK;
 }
 
-void ContainerClear(DataContainer *container) {
-  for (std::uint32_t i = 0; i < container->count; ++i) {
-    (void)IndexDestroy(container->indexes[i], ValueUnlinkRelease);
+namespace {
+
+// Values waiting to be released, chained through links.next. Releasing a
+// structure chains its nested values here instead of recursing, so any
+// depth of nesting takes no stack.
+class ReleaseQueue {
+ public:
+  void Push(DataValue *value) {
+    value->links.next = reinterpret_cast<ListLinks *>(pending_);  // links come first
+    pending_ = value;
   }
-  platform::Free(container->items);
-  platform::Free(container->indexes);
-  container->items = nullptr;
-  container->indexes = nullptr;
-  container->count = 0;
+  // Chains every value of the container's list and frees its indexes and
+  // arrays; the container is left empty with no items.
+  void TakeContainer(DataContainer *container) {
+    TakeValues(container);
+    for (std::uint32_t i = 0; i < container->count; ++i) {
+      ValueIndex *index = container->indexes[i];
+      if (index == nullptr || index->tag != kIndexTagLive) continue;
+      index->root = nullptr;  // its values are chained here
+      index->count = 0;
+      (void)IndexDestroy(index, nullptr);
+    }
+    platform::Free(container->items);
+    platform::Free(container->indexes);
+    container->items = nullptr;
+    container->indexes = nullptr;
+    container->count = 0;
+  }
+  // Chains every value of the container's list; the list becomes empty.
+  void TakeValues(DataContainer *container) {
+    ListLinks *head = ListHead(container);
+    for (ListLinks *at = head->next; at != head;) {
+      auto *value = reinterpret_cast<DataValue *>(at);
+      at = at->next;
+      value->container = nullptr;
+      value->links.prev = nullptr;
+      Push(value);
+    }
+    head->next = head;
+    head->prev = head;
+  }
+  void ReleaseAll() {
+    while (pending_ != nullptr) {
+      DataValue *value = pending_;
+      pending_ = reinterpret_cast<DataValue *>(value->links.next);
+      if (value->record.type == Zel_TYPE_STRUCTURE) TakeContainer(&value->record.nested);
+      ReleasePayloadTexts(value->record.type, &value->record.payload);
+      platform::Free(value);
+    }
+  }
+
+ private:
+  DataValue *pending_ = nullptr;
+};
+
+}  // namespace
+
+void ContainerClear(DataContainer *container) {
+  ReleaseQueue queue;
+  queue.TakeContainer(container);
+  queue.ReleaseAll();
+}
+
+void ContainerEmpty(DataContainer *container) {
+  ReleaseQueue queue;
+  queue.TakeValues(container);
+  for (std::uint32_t i = 0; i < container->count; ++i) {
+    ValueIndex *index = container->indexes[i];
+    if (index == nullptr || index->tag != kIndexTagLive) continue;
+    platform::MutexGuard guard(&index->lock);
+    index->root = nullptr;
+    index->count = 0;
+  }
+  queue.ReleaseAll();
 }
 
 void ValueRelease(DataValue *value) {
   if (value == nullptr) return;
-  ReleasePayloadTexts(value->record.type, &value->record.payload);
-  if (value->record.type == Zel_TYPE_STRUCTURE) ContainerClear(&value->record.nested);
-  platform::Free(value);
+  ReleaseQueue queue;
+  queue.Push(value);
+  queue.ReleaseAll();
 }
 
 void UnlinkValue(DataValue *value) {
-  if (!IsLinked(value)) return;
+  if (value->container == nullptr) return;
   value->links.prev->next = value->links.next;
   value->links.next->prev = value->links.prev;
   value->links.next = nullptr;
   value->links.prev = nullptr;
+  value->container = nullptr;
 }
 
 void ValueUnlinkRelease(void *value) {
@@ -86,21 +153,38 @@ void ValueUnlinkRelease(void *value) {
   ValueRelease(v);
 }
 
+DataValue *NewValue(ItemDefinition *item, OrphanList *orphans) {
+  auto *value = static_cast<DataValue *>(platform::AllocateZeroed(sizeof(DataValue)));
+  if (value == nullptr) return nullptr;
+  value->item = item;
+  value->orphans = orphans;
+  value->node.value = value;
+  ContainerMakeEmpty(&value->record.nested);
+  return value;
+}
+
+ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
+                                DataValue *value) {
+  const ResultCode result = IndexInsertNode(container->indexes[position], &value->node);
+  if (result != Zel_OK) return result;
+  OrphanRemove(value);
+  LinkValue(container, value);
+  return Zel_OK;
+}
+
 void LinkValue(DataContainer *container, DataValue *value) {
   ListLinks *head = ListHead(container);
   value->links.next = head;
   value->links.prev = head->prev;
   head->prev->next = &value->links;
   head->prev = &value->links;
+  value->container = container;
 }
 
 ResultCode ValueFromDefault(ItemDefinition *item, OrphanList *orphans, DataRecord **out) {
   if (item == nullptr || out == nullptr) return Zel_EINVAL;
-  auto *value = static_cast<DataValue *>(platform::AllocateZeroed(sizeof(DataValue)));
+  DataValue *value = NewValue(item, orphans);
   if (value == nullptr) return Zel_ENOMEM;
-  value->item = item;
-  value->orphans = orphans;
-  ContainerMakeEmpty(&value->record.nested);
   const DefaultRecord &def = item->default_value;
   value->record.type = def.type;
   DataPayload &payload = value->record.payload;

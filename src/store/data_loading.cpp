@@ -65,13 +65,11 @@ ResultCode NodeToRecord(DataValue *value, ConvertedNode *node, OrphanList *orpha
 ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container, OrphanList *orphans) {
   ResultCode result = Zel_OK;
   for (ConvertedNode *node = nodes; node != nullptr; node = node->next) {
-    auto *value = static_cast<DataValue *>(platform::AllocateZeroed(sizeof(DataValue)));
+    DataValue *value = NewValue(nullptr, orphans);
     if (value == nullptr) {
       result = Zel_ENOMEM;
       break;
     }
-    value->orphans = orphans;
-    ContainerMakeEmpty(&value->record.nested);
     const std::int64_t position = FindItemByName(container, node->descriptor->name);
     if (position < 0) {
       ValueRelease(value);
@@ -80,18 +78,15 @@ ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container, Or
     }
     value->item = container->items[position];
     result = NodeToRecord(value, node, orphans);
-    if (result == Zel_OK) result = IndexInsert(container->indexes[position], value);
+    if (result == Zel_OK) {
+      result = ContainerInsertValue(container, static_cast<std::uint32_t>(position), value);
+    }
     if (result != Zel_OK) {
       ValueRelease(value);
       break;
     }
-    LinkValue(container, value);
   }
-  if (result != Zel_OK) {
-    for (std::uint32_t i = 0; i < container->count; ++i) {
-      (void)IndexClear(container->indexes[i], ValueUnlinkRelease);
-    }
-  }
+  if (result != Zel_OK) ContainerEmpty(container);
   return result;
 }
 

@@ -12,13 +12,14 @@ namespace {
 // Finds the index of the value's item in this container: Zel_EFOREIGN when
 // the item is not one of the container's, Zel_EINVAL for a type outside 1-6.
 ResultCode Locate(DataContainer *container, DataRecord *record, DataValue **value,
-                  ValueIndex **index) {
+                  ValueIndex **index, std::uint32_t *position_out = nullptr) {
   if (container == nullptr || record == nullptr) return Zel_EINVAL;
   *value = ValueFromRecord(record);
   const std::int64_t position = FindItemByPointer(container, (*value)->item);
   if (position < 0) return Zel_EFOREIGN;
   if (record->type < Zel_TYPE_INTEGER || record->type > Zel_TYPE_STRUCTURE) return Zel_EINVAL;
   *index = container->indexes[position];
+  if (position_out != nullptr) *position_out = static_cast<std::uint32_t>(position);
   return Zel_OK;
 }
 
@@ -83,25 +84,28 @@ bool CopyTexts(ItemType type, DataPayload *contents) {
   return DuplicateText(*text, text) == Zel_OK;
 }
 
+// A value may be acted on only where it lives: a value linked into another
+// container (a sibling structure of the same item) is refused here.
+bool LinkedElsewhere(const DataValue *value, const DataContainer *container) {
+  return value->container != nullptr && value->container != container;
+}
+
 }  // namespace
 
 ResultCode ContainerAddValue(DataContainer *container, DataRecord *record) {
   DataValue *value = nullptr;
   ValueIndex *index = nullptr;
-  ResultCode result = Locate(container, record, &value, &index);
+  std::uint32_t position = 0;
+  ResultCode result = Locate(container, record, &value, &index, &position);
   if (result == Zel_OK) result = CheckContents(record->type, record->payload, value->item);
   if (result != Zel_OK) return result;
   const std::uint32_t present =
       (index != nullptr && index->tag == kIndexTagLive) ? index->count : 0;
   if (value->item->number != 0 && present >= value->item->number) return Zel_ERANGE;
-  // A value linked here already compares equal to itself; one linked in
-  // another container of the same items must not be taken from there.
-  if (IsLinked(value)) return Zel_EEXIST;
-  result = IndexInsert(index, value);
-  if (result != Zel_OK) return result;
-  OrphanRemove(value);
-  LinkValue(container, value);
-  return Zel_OK;
+  // A value linked here compares equal to itself.
+  if (value->container == container) return Zel_EEXIST;
+  if (LinkedElsewhere(value, container)) return Zel_EFOREIGN;
+  return ContainerInsertValue(container, position, value);
 }
 
 ResultCode ContainerChangeValue(DataContainer *container, DataRecord *record,
@@ -110,6 +114,7 @@ ResultCode ContainerChangeValue(DataContainer *container, DataRecord *record,
   ValueIndex *index = nullptr;
   ResultCode result = Locate(container, record, &value, &index);
   if (result != Zel_OK) return result;
+  if (LinkedElsewhere(value, container)) return Zel_EFOREIGN;
   if (new_data == nullptr && record->type != Zel_TYPE_STRUCTURE) return Zel_EINVAL;
 
   // Check and copy first: up to the swap nothing changes.
@@ -119,11 +124,11 @@ ResultCode ContainerChangeValue(DataContainer *container, DataRecord *record,
   if (!CopyTexts(record->type, &fresh)) return Zel_ENOMEM;
 
   const bool linked = IsLinked(value);
-  if (linked) (void)IndexRemove(index, value);
+  if (linked) (void)IndexRemoveNode(index, &value->node);
   ReleasePayloadTexts(record->type, &record->payload);
   record->payload = fresh;
   if (!linked) return Zel_OK;
-  result = IndexInsert(index, value);
+  result = IndexInsertNode(index, &value->node);
   if (result != Zel_OK) {
     // The value leaves the container and now belongs to the caller.
     UnlinkValue(value);
@@ -138,7 +143,8 @@ ResultCode ContainerDeleteValue(DataContainer *container, DataRecord *record) {
   const std::int64_t position = FindItemByPointer(container, value->item);
   if (position < 0) return Zel_EFOREIGN;
   if (!IsLinked(value)) return Zel_OK;
-  (void)IndexRemove(container->indexes[position], value);
+  if (LinkedElsewhere(value, container)) return Zel_EFOREIGN;
+  (void)IndexRemoveNode(container->indexes[position], &value->node);
   UnlinkValue(value);
   OrphanPush(value);
   return Zel_OK;

@@ -55,6 +55,15 @@ ValueIndexNode *Successor(ValueIndexNode *node) {
   return node->parent;
 }
 
+// Releases a node's value and, unless the node lives inside its value, the
+// node itself. The node is not touched after the release.
+void FreeNode(ValueIndex *index, ValueIndexNode *node, ValueReleaseFn release) {
+  const bool owned = (index->flags & kIndexNodesInValues) == 0;
+  void *value = node->value;
+  if (owned) platform::Free(node);
+  if (release != nullptr) release(value);
+}
+
 // Post-order walk that frees every node, releasing each value first.
 void FreeAllNodes(ValueIndex *index, ValueReleaseFn release) {
   ValueIndexNode *node = Leftmost(index->root);
@@ -65,13 +74,11 @@ void FreeAllNodes(ValueIndex *index, ValueReleaseFn release) {
     }
     while (node->parent != nullptr && node->parent->right == node) {
       ValueIndexNode *parent = node->parent;
-      if (release != nullptr) release(node->value);
-      platform::Free(node);
+      FreeNode(index, node, release);
       node = parent;
     }
     ValueIndexNode *parent = node->parent;
-    if (release != nullptr) release(node->value);
-    platform::Free(node);
+    FreeNode(index, node, release);
     node = parent;
     // The parent's left subtree is gone; what remains is its right subtree.
     if (node != nullptr) node->left = nullptr;
@@ -82,13 +89,111 @@ void FreeAllNodes(ValueIndex *index, ValueReleaseFn release) {
 
 bool IsLive(const ValueIndex *index) { return index->tag == kIndexTagLive; }
 
-// Finds the node holding exactly this value pointer (used when the ordering
-// of a value changed while it was stored, so that descent misses it).
-ValueIndexNode *FindByIdentity(ValueIndex *index, const void *key) {
-  for (ValueIndexNode *node = Leftmost(index->root); node != nullptr; node = Successor(node)) {
-    if (node->value == key) return node;
+// Places a prepared node (links and heights zero) by its value and
+// rebalances; Zel_EEXIST when a stored value compares equal.
+ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
+  void *value = node->value;
+  ValueIndexNode *parent = nullptr;
+  for (ValueIndexNode *at = index->root; at != nullptr;) {
+    const std::int32_t r = index->compare(at->value, value);
+    if (r == 0) return Zel_EEXIST;
+    parent = at;
+    at = r < 0 ? at->left : at->right;
   }
-  return nullptr;
+  node->parent = parent;
+  index->count += 1;
+  if (parent == nullptr) {
+    index->root = node;
+    return Zel_OK;
+  }
+  if (index->compare(parent->value, value) < 0) {
+    parent->left = node;
+  } else {
+    parent->right = node;
+  }
+
+  ValueIndexNode *child = node;
+  ValueIndexNode *p = parent;
+  for (;;) {
+    if (p->left == child) {
+      p->left_height += 1;
+    } else {
+      p->right_height += 1;
+    }
+    child = p;
+    p = child->parent;
+    const std::int32_t diff = Height(child->left_height) - Height(child->right_height);
+    if (p == nullptr || (diff != 1 && diff != -1)) break;
+  }
+  Rebalance(index, child);
+  return Zel_OK;
+}
+
+// Takes node d out of the tree and rebalances; d itself is not freed.
+void Unhook(ValueIndex *index, ValueIndexNode *d) {
+  ValueIndexNode *p = d->parent;
+  index->count -= 1;
+
+  ValueIndexNode *start = nullptr;
+  if (d->left == nullptr || d->right == nullptr) {
+    ValueIndexNode *child = d->left == nullptr ? d->right : d->left;
+    if (p != nullptr) {
+      if (p->left == d) {
+        p->left = child;
+        p->left_height -= 1;
+      } else {
+        p->right = child;
+        p->right_height -= 1;
+      }
+    } else {
+      index->root = child;
+    }
+    if (child != nullptr) child->parent = p;
+    start = p;
+  } else {
+    ValueIndexNode *s = d->left;
+    while (s->right != nullptr) s = s->right;
+    ValueIndexNode *q = s->parent;
+    ValueIndexNode *s_child = s->left;
+    if (q->right == s) {
+      q->right = s_child;
+      q->right_height -= 1;
+    } else {
+      q->left = s_child;
+      q->left_height -= 1;
+    }
+    if (s_child != nullptr) s_child->parent = q;
+    s->parent = p;
+    s->left = d->left;
+    s->right = d->right;
+    s->left_height = d->left_height;
+    s->right_height = d->right_height;
+    if (s->left != nullptr) s->left->parent = s;
+    if (s->right != nullptr) s->right->parent = s;
+    Replace(index, p, d, s);
+    start = q == d ? s : q;
+  }
+
+  ValueIndexNode *x = start;
+  while (x != nullptr) {
+    while (x->left_height == x->right_height) {
+      ValueIndexNode *parent = x->parent;
+      if (parent == nullptr) {
+        x = nullptr;
+        break;
+      }
+      if (parent->left == x) {
+        parent->left_height -= 1;
+      } else {
+        parent->right_height -= 1;
+      }
+      x = parent;
+    }
+    if (x == nullptr) break;
+    const std::int32_t diff = Height(x->left_height) - Height(x->right_height);
+    if (diff == 1 || diff == -1) break;
+    x = Rebalance(index, x);
+  }
 }
 
 }  // namespace
@@ -160,125 +265,45 @@ ResultCode IndexInsert(ValueIndex *index, void *value) {
   if (!IsLive(index)) return Zel_EBADTAG;
   auto *node = static_cast<ValueIndexNode *>(platform::AllocateZeroed(sizeof(ValueIndexNode)));
   if (node == nullptr) return Zel_ENOMEM;
-  MutexGuard guard(&index->lock);
-
-  ValueIndexNode *parent = nullptr;
-  for (ValueIndexNode *at = index->root; at != nullptr;) {
-    const std::int32_t r = index->compare(at->value, value);
-    if (r == 0) {
-      platform::Free(node);
-      return Zel_EEXIST;
-    }
-    parent = at;
-    at = r < 0 ? at->left : at->right;
-  }
   node->value = value;
-  node->parent = parent;
-  index->count += 1;
-  if (parent == nullptr) {
-    index->root = node;
-    return Zel_OK;
-  }
-  if (index->compare(parent->value, value) < 0) {
-    parent->left = node;
-  } else {
-    parent->right = node;
-  }
+  MutexGuard guard(&index->lock);
+  const ResultCode result = Attach(index, node);
+  if (result != Zel_OK) platform::Free(node);
+  return result;
+}
 
-  ValueIndexNode *child = node;
-  ValueIndexNode *p = parent;
-  for (;;) {
-    if (p->left == child) {
-      p->left_height += 1;
-    } else {
-      p->right_height += 1;
-    }
-    child = p;
-    p = child->parent;
-    const std::int32_t diff = Height(child->left_height) - Height(child->right_height);
-    if (p == nullptr || (diff != 1 && diff != -1)) break;
-  }
-  Rebalance(index, child);
-  return Zel_OK;
+ResultCode IndexInsertNode(ValueIndex *index, ValueIndexNode *node) {
+  if (index == nullptr) return Zel_EINVAL;
+  if (!IsLive(index)) return Zel_EBADTAG;
+  void *value = node->value;
+  *node = ValueIndexNode{};
+  node->value = value;
+  MutexGuard guard(&index->lock);
+  return Attach(index, node);
 }
 
 ResultCode IndexRemove(ValueIndex *index, const void *key) {
   if (index == nullptr) return Zel_EINVAL;
   if (!IsLive(index)) return Zel_EBADTAG;
   MutexGuard guard(&index->lock);
-
   ValueIndexNode *d = index->root;
   while (d != nullptr) {
     const std::int32_t r = index->compare(d->value, key);
     if (r == 0) break;
     d = r < 0 ? d->left : d->right;
   }
-  if (d == nullptr) d = FindByIdentity(index, key);
   if (d == nullptr) return Zel_ENOENT;
-  ValueIndexNode *p = d->parent;
-  index->count -= 1;
+  Unhook(index, d);
+  if ((index->flags & kIndexNodesInValues) == 0) platform::Free(d);
+  return Zel_OK;
+}
 
-  ValueIndexNode *start = nullptr;
-  if (d->left == nullptr || d->right == nullptr) {
-    ValueIndexNode *child = d->left == nullptr ? d->right : d->left;
-    if (p != nullptr) {
-      if (p->left == d) {
-        p->left = child;
-        p->left_height -= 1;
-      } else {
-        p->right = child;
-        p->right_height -= 1;
-      }
-    } else {
-      index->root = child;
-    }
-    if (child != nullptr) child->parent = p;
-    start = p;
-  } else {
-    ValueIndexNode *s = d->left;
-    while (s->right != nullptr) s = s->right;
-    ValueIndexNode *q = s->parent;
-    ValueIndexNode *s_child = s->left;
-    if (q->right == s) {
-      q->right = s_child;
-      q->right_height -= 1;
-    } else {
-      q->left = s_child;
-      q->left_height -= 1;
-    }
-    if (s_child != nullptr) s_child->parent = q;
-    s->parent = p;
-    s->left = d->left;
-    s->right = d->right;
-    s->left_height = d->left_height;
-    s->right_height = d->right_height;
-    if (s->left != nullptr) s->left->parent = s;
-    if (s->right != nullptr) s->right->parent = s;
-    Replace(index, p, d, s);
-    start = q == d ? s : q;
-  }
-
-  ValueIndexNode *x = start;
-  while (x != nullptr) {
-    while (x->left_height == x->right_height) {
-      ValueIndexNode *parent = x->parent;
-      if (parent == nullptr) {
-        x = nullptr;
-        break;
-      }
-      if (parent->left == x) {
-        parent->left_height -= 1;
-      } else {
-        parent->right_height -= 1;
-      }
-      x = parent;
-    }
-    if (x == nullptr) break;
-    const std::int32_t diff = Height(x->left_height) - Height(x->right_height);
-    if (diff == 1 || diff == -1) break;
-    x = Rebalance(index, x);
-  }
-  platform::Free(d);
+ResultCode IndexRemoveNode(ValueIndex *index, ValueIndexNode *node) {
+  if (index == nullptr) return Zel_EINVAL;
+  if (!IsLive(index)) return Zel_EBADTAG;
+  MutexGuard guard(&index->lock);
+  Unhook(index, node);
+  *node = ValueIndexNode{nullptr, nullptr, nullptr, 0, 0, node->value};
   return Zel_OK;
 }
 

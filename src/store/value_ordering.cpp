@@ -66,9 +66,120 @@ const DataValue *FirstValueOf(DataContainer *container, const char *item_name) {
   ListLinks *head = ListHead(container);
   for (ListLinks *at = head->next; at != head; at = at->next) {
     const auto *value = reinterpret_cast<const DataValue *>(at);
-    if (TextOrder(value->item->name, item_name) == 0) return value;
+    const char *name = value->item->name;
+    if (name == item_name || TextOrder(name, item_name) == 0) return value;
   }
   return nullptr;
+}
+
+DataContainer *Nested(const DataValue *value) {
+  return const_cast<DataContainer *>(&value->record.nested);
+}
+
+// Compares two values unless both are structures of one item, which the
+// caller must descend into; gives false in that case.
+bool CompareFlat(const DataValue *a, const DataValue *b, std::int32_t *result) {
+  if (a == b) {
+    *result = 0;  // also a structure whose members would not compare equal
+    return true;
+  }
+  if (a->item != b->item) {
+    const std::int32_t names = TextOrder(a->item->name, b->item->name);
+    if (names != 0) {
+      *result = names;
+      return true;
+    }
+  }
+  if (a->record.type != b->record.type) {
+    *result = static_cast<std::int32_t>(a->record.type - b->record.type);
+    return true;
+  }
+  const DataPayload &x = a->record.payload;
+  const DataPayload &y = b->record.payload;
+  switch (a->record.type) {
+    case Zel_TYPE_INTEGER:
+      *result = IntegerOrder(x.integer, y.integer);
+      return true;
+    case Zel_TYPE_STRING:
+      *result = TextOrder(x.text, y.text);
+      return true;
+    case Zel_TYPE_ENUMERATION:
+      *result = TextOrder(x.keyword, y.keyword);
+      return true;
+    case Zel_TYPE_BOOLEAN:
+      *result = static_cast<std::int32_t>(x.boolean - y.boolean);
+      return true;
+    case Zel_TYPE_IPADDR:
+      *result = IpOrder(a, b);
+      return true;
+    case Zel_TYPE_STRUCTURE:
+      if (a->item == b->item) return false;
+      *result = IdentityOrder(a, b);
+      return true;
+    default:
+      *result = IdentityOrder(a, b);
+      return true;
+  }
+}
+
+bool HasIdentifier(const ItemDefinition *item) {
+  for (const ItemDefinition *child = item->children; child != nullptr; child = child->next) {
+    if (child->identifier == 1) return true;
+  }
+  return false;
+}
+
+// Goes on comparing structures a and b of one item, after their member pair
+// whose a side is done (which compared equal), or from the start when done is
+// null. Gives true with the level's result, or false with the member pair
+// (two structures of one item) that must be compared first.
+bool ContinueLevel(const DataValue *a, const DataValue *b, const DataValue *done,
+                   std::int32_t *result, const DataValue **next_a, const DataValue **next_b) {
+  std::int32_t r = 0;
+  if (HasIdentifier(a->item)) {
+    const ItemDefinition *child = done != nullptr ? done->item->next : a->item->children;
+    for (; child != nullptr; child = child->next) {
+      if (child->identifier != 1) continue;
+      r = IdentityOrder(a, b);
+      const DataValue *x = FirstValueOf(Nested(a), child->name);
+      if (x == nullptr) break;
+      const DataValue *y = FirstValueOf(Nested(b), child->name);
+      if (y == nullptr) break;
+      if (!CompareFlat(x, y, &r)) {
+        *next_a = x;
+        *next_b = y;
+        return false;
+      }
+      if (r != 0) break;
+    }
+    *result = r;
+    return true;
+  }
+  // Every member of a against the first same-named member of b...
+  ListLinks *head_a = ListHead(Nested(a));
+  ListLinks *at = done != nullptr ? done->links.next : head_a->next;
+  for (; at != head_a; at = at->next) {
+    const auto *x = reinterpret_cast<const DataValue *>(at);
+    r = IdentityOrder(a, b);
+    const DataValue *y = FirstValueOf(Nested(b), x->item->name);
+    if (y != nullptr && !CompareFlat(x, y, &r)) {
+      *next_a = x;
+      *next_b = y;
+      return false;
+    }
+    if (r != 0) {
+      *result = r;
+      return true;
+    }
+  }
+  // ...then every item with members in b must have some in a.
+  ListLinks *head_b = ListHead(Nested(b));
+  for (at = head_b->next; at != head_b && r == 0; at = at->next) {
+    const auto *y = reinterpret_cast<const DataValue *>(at);
+    r = FirstValueOf(Nested(a), y->item->name) != nullptr ? 0 : IdentityOrder(a, b);
+  }
+  *result = r;
+  return true;
 }
 
 }  // namespace
@@ -76,67 +187,35 @@ const DataValue *FirstValueOf(DataContainer *container, const char *item_name) {
 std::int32_t ValueCompare(const void *stored, const void *other) {
   const auto *a = static_cast<const DataValue *>(stored);
   const auto *b = static_cast<const DataValue *>(other);
-  // A value always equals itself, also a structure whose members would not
-  // compare equal to each other; removal relies on that.
-  if (a == b) return 0;
-  const std::int32_t names = TextOrder(a->item->name, b->item->name);
-  if (names != 0) return names;
-  if (a->record.type != b->record.type) {
-    return static_cast<std::int32_t>(a->record.type - b->record.type);
-  }
-  const DataPayload &x = a->record.payload;
-  const DataPayload &y = b->record.payload;
-  switch (a->record.type) {
-    case Zel_TYPE_INTEGER:
-      return IntegerOrder(x.integer, y.integer);
-    case Zel_TYPE_STRING:
-      return TextOrder(x.text, y.text);
-    case Zel_TYPE_ENUMERATION:
-      return TextOrder(x.keyword, y.keyword);
-    case Zel_TYPE_BOOLEAN:
-      return static_cast<std::int32_t>(x.boolean - y.boolean);
-    case Zel_TYPE_IPADDR:
-      return IpOrder(a, b);
-    case Zel_TYPE_STRUCTURE:
-      return StructureCompare(a, b);
-    default:
-      return IdentityOrder(a, b);
-  }
+  std::int32_t result = 0;
+  if (CompareFlat(a, b, &result)) return result;
+  return StructureCompare(a, b);
 }
 
+// Descends into member structures without recursion: the way back up is the
+// container each member is linked into, and where to go on at a level follows
+// from the member pair just finished. A result other than zero at any depth
+// decides every level above it.
 std::int32_t StructureCompare(const DataValue *a, const DataValue *b) {
   if (a->item != b->item) return IdentityOrder(a, b);
-  auto *nested_a = const_cast<DataContainer *>(&a->record.nested);
-  auto *nested_b = const_cast<DataContainer *>(&b->record.nested);
-  bool has_identifier = false;
-  std::int32_t result = 0;
-  for (const ItemDefinition *child = a->item->children; child != nullptr && result == 0;
-       child = child->next) {
-    if (child->identifier != 1) continue;
-    has_identifier = true;
-    result = IdentityOrder(a, b);
-    const DataValue *x = FirstValueOf(nested_a, child->name);
-    if (x == nullptr) break;
-    const DataValue *y = FirstValueOf(nested_b, child->name);
-    if (y == nullptr) break;
-    result = ValueCompare(x, y);
+  const DataValue *top_a = a;
+  const DataValue *top_b = b;
+  const DataValue *done = nullptr;
+  for (;;) {
+    std::int32_t result = 0;
+    const DataValue *next_a = nullptr;
+    const DataValue *next_b = nullptr;
+    if (!ContinueLevel(a, b, done, &result, &next_a, &next_b)) {
+      a = next_a;
+      b = next_b;
+      done = nullptr;
+      continue;
+    }
+    if (result != 0 || (a == top_a && b == top_b)) return result;
+    done = a;
+    a = OwnerOfNested(a->container);
+    b = OwnerOfNested(b->container);
   }
-  if (has_identifier) return result;
-
-  ListLinks *head_a = ListHead(nested_a);
-  ListLinks *head_b = ListHead(nested_b);
-  for (ListLinks *at = head_a->next; at != head_a && result == 0; at = at->next) {
-    const auto *x = reinterpret_cast<const DataValue *>(at);
-    result = IdentityOrder(a, b);
-    const DataValue *y = FirstValueOf(nested_b, x->item->name);
-    if (y != nullptr) result = ValueCompare(x, y);
-  }
-  for (ListLinks *at = head_b->next; at != head_b && result == 0; at = at->next) {
-    const auto *y = reinterpret_cast<const DataValue *>(at);
-    result = IdentityOrder(a, b);
-    if (FirstValueOf(nested_a, y->item->name) != nullptr) result = 0;
-  }
-  return result;
 }
 
 }  // namespace qorvcfg

@@ -1,0 +1,140 @@
+// Call sequences that must leave every value in exactly one place: acting on
+// a value through a sibling structure, removing one of two stored values that
+// compare equal, and a structure that does not compare equal to itself.
+// Destroying each handle at the end lets the sanitizers see double frees.
+#include <gtest/gtest.h>
+
+#include "definition/definition_text.h"
+#include "e2e/config_helpers.h"
+#include "support/store_invariants.h"
+
+namespace qorvcfg::test {
+namespace {
+
+// u: members a, no identifier; r: identifier id and members m.
+HandlePtr Open(const char *data) {
+  ConfigHandle *handle = nullptr;
+  EXPECT_EQ(CreateFromText("<config_define>"
+                           "<item><name>u</name><type>structure</type><number>0</number>"
+                           "<item><name>a</name><type>integer</type><number>0</number></item>"
+                           "</item>"
+                           "<item><name>r</name><type>structure</type><number>0</number>"
+                           "<item><name>id</name><type>integer</type><identifier>TRUE</identifier>"
+                           "</item><item><name>m</name><type>integer</type><number>0</number>"
+                           "</item></item></config_define>",
+                           &handle),
+            Zel_OK);
+  EXPECT_EQ(Zel_ConfigReadFromData(data, handle), Zel_OK) << data;
+  return HandlePtr(handle, &Zel_ConfigDestroy);
+}
+
+DataRecord *Member(DataRecord *structure, const char *name, std::int64_t value) {
+  for (DataRecord *record : Values(nullptr, name, structure)) {
+    if (record->payload.integer == value) return record;
+  }
+  ADD_FAILURE() << "no member " << name << "=" << value;
+  return nullptr;
+}
+
+TEST(StoreIntegrity, ValueOfASiblingStructureIsForeign) {
+  const std::int64_t seven = 7;
+  const struct {
+    const char *call;
+    ResultCode (*run)(DataRecord *parent, DataRecord *value, const std::int64_t *data);
+  } calls[] = {
+      {"del", [](DataRecord *p, DataRecord *v,
+                 const std::int64_t *) { return Zel_DataDelFromData(p, v); }},
+      {"change", [](DataRecord *p, DataRecord *v,
+                    const std::int64_t *d) { return Zel_DataChangeToData(p, v, d); }},
+      {"add",
+       [](DataRecord *p, DataRecord *v, const std::int64_t *) { return Zel_DataAddToData(p, v); }},
+  };
+  for (const auto &c : calls) {
+    SCOPED_TRACE(c.call);
+    HandlePtr config = Open("<config><r><id>1</id><m>5</m></r><r><id>2</id><m>6</m></r></config>");
+    const std::vector<DataRecord *> r = Values(config.get(), "r");  // id 2 first
+    ASSERT_EQ(r.size(), 2u);
+    DataRecord *m = Member(r[0], "m", 6);
+    const std::string before = ConfigText(config.get());
+    EXPECT_EQ(c.run(r[1], m, &seven), Zel_EFOREIGN);
+    EXPECT_EQ(ConfigText(config.get()), before);
+    EXPECT_EQ(StoreInvariantViolation(config.get()), "");
+    EXPECT_EQ(Zel_DataDelFromData(r[0], m), Zel_OK);  // where it lives
+    EXPECT_EQ(StoreInvariantViolation(config.get()), "");
+  }
+}
+
+// A member change does not move its structure, so two stored structures can
+// come to compare equal; deleting either takes out that one only.
+TEST(StoreIntegrity, DeletesExactlyTheValueAmongEqualOnes) {
+  for (int deleted : {0, 1}) {
+    SCOPED_TRACE(deleted);
+    HandlePtr config = Open("<config><u><a>1</a></u><u><a>2</a></u></config>");
+    std::vector<DataRecord *> u = Values(config.get(), "u");
+    ASSERT_EQ(u.size(), 2u);
+    const std::int64_t one = 1;
+    DataRecord *second = Values(nullptr, "a", u[0]).at(0)->payload.integer == 2 ? u[0] : u[1];
+    ASSERT_EQ(Zel_DataChangeToData(second, Member(second, "a", 2), &one), Zel_OK);
+    DataRecord *gone = u[deleted];
+    ASSERT_EQ(Zel_DataDel(config.get(), gone), Zel_OK);
+    const std::vector<DataRecord *> left = Values(config.get(), "u");
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0], u[1 - deleted]);
+    EXPECT_EQ(StoreInvariantViolation(config.get()), "");
+    EXPECT_EQ(Zel_DataDel(config.get(), gone), Zel_OK);  // unlinked: nothing to do
+    EXPECT_EQ(Zel_DataDel(config.get(), left[0]), Zel_OK);
+    EXPECT_TRUE(Values(config.get(), "u").empty());
+    EXPECT_EQ(StoreInvariantViolation(config.get()), "");
+  }
+}
+
+// Two members of one item: the structure compares unequal to itself, yet it
+// can be changed in place and deleted.
+TEST(StoreIntegrity, StructureUnequalToItselfCanBeChangedAndDeleted) {
+  HandlePtr config = Open("<config><u><a>1</a><a>2</a></u></config>");
+  DataRecord *u = Values(config.get(), "u").at(0);
+  int slot = 0;
+  EXPECT_EQ(Zel_DataChange(config.get(), u, &slot), Zel_OK);
+  EXPECT_EQ(Values(config.get(), "u").size(), 1u);
+  EXPECT_EQ(StoreInvariantViolation(config.get()), "");
+  EXPECT_EQ(Zel_DataDel(config.get(), u), Zel_OK);
+  EXPECT_TRUE(Values(config.get(), "u").empty());
+  EXPECT_EQ(StoreInvariantViolation(config.get()), "");
+  EXPECT_EQ(Zel_DataAdd(config.get(), u), Zel_OK);
+  EXPECT_EQ(Values(config.get(), "u").size(), 1u);
+}
+
+// The second structure equals the first one by the stored-against-new rule
+// (each member of the stored one has an equal first counterpart): the read
+// fails as a duplicate and empties the handle, leaving it consistent.
+TEST(StoreIntegrity, ReadOfStructureEqualToAnEarlierOneFailsWhole) {
+  HandlePtr config = Open("<config><r><id>1</id></r></config>");
+  EXPECT_EQ(Zel_ConfigReadFromData("<config><u><a>1</a></u><u><a>1</a><a>2</a></u></config>",
+                                   config.get()),
+            Zel_EEXIST);
+  EXPECT_EQ(ConfigText(config.get()), "");
+  EXPECT_EQ(StoreInvariantViolation(config.get()), "");
+}
+
+// Needs conversion to count two structures as duplicates only when each
+// member of either has an equal first counterpart in the other.
+TEST(StoreIntegrity, DISABLED_AddedStructuresReadBackWhole) {
+  HandlePtr config = Open("<config></config>");
+  const std::int64_t one = 1, two = 2;
+  DataRecord *wide = Create(config.get(), "u");
+  ASSERT_EQ(AddValue(config.get(), "a", &one, wide), Zel_OK);
+  ASSERT_EQ(AddValue(config.get(), "a", &two, wide), Zel_OK);
+  ASSERT_EQ(Zel_DataAdd(config.get(), wide), Zel_OK);
+  DataRecord *narrow = Create(config.get(), "u");
+  ASSERT_EQ(AddValue(config.get(), "a", &one, narrow), Zel_OK);
+  ASSERT_EQ(Zel_DataAdd(config.get(), narrow), Zel_OK);
+  const std::string written = WrittenText(config.get());
+  HandlePtr again = Open("<config></config>");
+  const std::string path = TempPath("again.xml");
+  WriteFile(path, written);
+  ASSERT_EQ(Zel_ConfigRead(path.c_str(), again.get()), Zel_OK);
+  EXPECT_EQ(ConfigText(again.get()), ConfigText(config.get()));
+}
+
+}  // namespace
+}  // namespace qorvcfg::test
