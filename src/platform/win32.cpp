@@ -58,6 +58,14 @@ ResultCode ReadBlock(FileHandle file, void *buffer, std::uint32_t size, std::uin
   return Zel_OK;
 }
 
+bool RegularFileSize(FileHandle file, std::uint64_t *size) {
+  if (GetFileType(ToHandle(file)) != FILE_TYPE_DISK) return false;
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(ToHandle(file), &length)) return false;
+  *size = static_cast<std::uint64_t>(length.QuadPart);
+  return true;
+}
+
 ResultCode WriteBytes(FileHandle file, const void *bytes, std::uint32_t size) {
   DWORD written = 0;
   if (!WriteFile(ToHandle(file), bytes, size, &written, nullptr)) {
