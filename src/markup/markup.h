@@ -13,6 +13,7 @@ namespace qorvcfg {
 
 struct ElementDescriptor;
 struct ConvertedNode;
+struct RootNodeSink;
 class ReadDiagnostics;
 
 // True for the end-of-input signal, whatever low bits it carries.
@@ -152,9 +153,13 @@ class TreeBuilder {
 // Parses a file (mode 1, input is a UTF-8 path) or a text (mode 2) and
 // converts the children of the first top-level element against grammar. With
 // a reporter, everything left out is reported, and the input buffer is handed
-// to the reporter so that later reports can still find their lines.
+// to the reporter so that later reports can still find their lines. With a
+// sink, each accepted child of the root goes to the sink as soon as it is
+// converted (out then gets none); a sink that refuses a node stops the
+// conversion, while the input is still read to its end.
 [[nodiscard]] ResultCode ParseMarkup(std::uint32_t mode, const char *input,
                                      const ElementDescriptor *grammar, ConvertedNode **out,
-                                     ReadDiagnostics *diagnostics = nullptr);
+                                     ReadDiagnostics *diagnostics = nullptr,
+                                     const RootNodeSink *sink = nullptr);
 
 }  // namespace qorvcfg

@@ -23,7 +23,8 @@ void ConvertRootChild(void *context, const MarkupElement *child) {
 }  // namespace
 
 ResultCode ParseMarkup(std::uint32_t mode, const char *input, const ElementDescriptor *grammar,
-                       ConvertedNode **out, ReadDiagnostics *diagnostics) {
+                       ConvertedNode **out, ReadDiagnostics *diagnostics,
+                       const RootNodeSink *sink) {
   InputSource source;
   ResultCode result = SourceOpen(mode, input, &source);
   if (result != Zel_OK) return result;
@@ -35,6 +36,7 @@ ResultCode ParseMarkup(std::uint32_t mode, const char *input, const ElementDescr
   // child never waits; a level that cannot start fails the parse below.
   conversion.started = LevelStart(&conversion.level, grammar);
   conversion.failed = !conversion.started;
+  if (conversion.started) conversion.level.sink = sink;
   {
     ElementArena arena;
     TreeBuilder tree(&arena, ConvertRootChild, &conversion, diagnostics);

@@ -36,17 +36,19 @@ class FrameStack {
   FrameStack() = default;
   FrameStack(const FrameStack &) = delete;
   FrameStack &operator=(const FrameStack &) = delete;
-  ~FrameStack() { platform::Free(frames_); }
+  ~FrameStack() {
+    if (frames_ != in_place_) platform::Free(frames_);
+  }
 
   [[nodiscard]] std::size_t Size() const { return size_; }
   [[nodiscard]] NestedFrame &Top() { return frames_[size_ - 1]; }
   [[nodiscard]] NestedFrame *Push() {
     if (size_ == capacity_) {
-      const std::size_t grown = capacity_ == 0 ? 16 : capacity_ * 2;
+      const std::size_t grown = capacity_ * 2;
       auto *fresh = static_cast<NestedFrame *>(platform::Allocate(grown * sizeof(NestedFrame)));
       if (fresh == nullptr) return nullptr;
-      if (size_ != 0) std::memcpy(static_cast<void *>(fresh), frames_, size_ * sizeof(NestedFrame));
-      platform::Free(frames_);
+      std::memcpy(static_cast<void *>(fresh), frames_, size_ * sizeof(NestedFrame));
+      if (frames_ != in_place_) platform::Free(frames_);
       frames_ = fresh;
       capacity_ = grown;
     }
@@ -55,9 +57,12 @@ class FrameStack {
   void Pop() { --size_; }
 
  private:
-  NestedFrame *frames_ = nullptr;
+  // A few levels in place: most elements nest only that deep.
+  static constexpr std::size_t kInPlace = 4;
+  NestedFrame in_place_[kInPlace];
+  NestedFrame *frames_ = in_place_;
   std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
+  std::size_t capacity_ = kInPlace;
 };
 
 void Report(ReadDiagnostics *diagnostics, QorvcfgDiagnosticKind kind, const MarkupElement *element,
@@ -70,6 +75,21 @@ void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t po
             const MarkupElement *element, ConvertedNode *node, ReadDiagnostics *diagnostics) {
   node->descriptor = row;
   node->offset = element->offset;
+  if (level->sink != nullptr) {
+    std::uint32_t earlier = kNoOffset;
+    if (level->sink->find_equal(level->sink->context, node, &earlier)) {
+      if (diagnostics != nullptr) {
+        MessageText message;
+        message.Add(NameOf(element)).Add(": equal to an earlier sibling");
+        Report(diagnostics, QORVCFG_DIAG_DUPLICATE, element, message, earlier);
+      }
+      ReleaseNodeList(node);
+      return;
+    }
+    level->Counters()[position] += 1;
+    level->stopped = level->sink->take(level->sink->context, node);
+    return;
+  }
   const ConvertedNode *equal = level->accepted.FindEqual(node, level->head);
   if (equal != nullptr) {
     if (diagnostics != nullptr) {
@@ -80,14 +100,14 @@ void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t po
     ReleaseNodeList(node);
     return;
   }
-  level->accepted.Add(node);
   if (level->tail == nullptr) {
     level->head = node;
   } else {
     level->tail->next = node;
   }
   level->tail = node;
-  level->counters[position] += 1;
+  level->accepted.Add(node, level->head);
+  level->Counters()[position] += 1;
 }
 
 // Starts converting one element at level. Gives the row when the element is
@@ -104,7 +124,7 @@ const ElementDescriptor *Offer(ConversionLevel *level, const MarkupElement *elem
     }
     return nullptr;
   }
-  if (row->limit != 0 && level->counters[*position] >= row->limit) {
+  if (row->limit != 0 && level->Counters()[*position] >= row->limit) {
     if (diagnostics != nullptr) {
       MessageText message;
       message.Add(NameOf(element)).Add(": number of values ");
@@ -150,22 +170,26 @@ const ElementDescriptor *FindRow(const ElementDescriptor *grammar, const char *n
 bool LevelStart(ConversionLevel *level, const ElementDescriptor *grammar) {
   std::size_t rows = 0;
   for (const ElementDescriptor *row = grammar; row != nullptr; row = row->next) ++rows;
-  auto *counters =
-      static_cast<std::uint32_t *>(platform::AllocateZeroed(rows * sizeof(std::uint32_t)));
-  if (counters == nullptr) return false;
-  *level = ConversionLevel{grammar, counters, kEmptyDuplicateTable, nullptr, nullptr};
+  std::uint32_t *spilled = nullptr;
+  if (rows > ConversionLevel::kRowsInPlace) {
+    spilled = static_cast<std::uint32_t *>(platform::AllocateZeroed(rows * sizeof(std::uint32_t)));
+    if (spilled == nullptr) return false;
+  }
+  *level = ConversionLevel{grammar, spilled, {},      kEmptyDuplicateTable,
+                           nullptr, nullptr, nullptr, Zel_OK};
   return true;
 }
 
 ConvertedNode *LevelFinish(ConversionLevel *level) {
-  platform::Free(level->counters);
-  level->counters = nullptr;
+  platform::Free(level->spilled);
+  level->spilled = nullptr;
   level->accepted.Release();
   return level->head;
 }
 
 void LevelConvertElement(ConversionLevel *base, const MarkupElement *element,
                          ReadDiagnostics *diagnostics) {
+  if (base->stopped != Zel_OK) return;
   FrameStack stack;
   // Enters a nested element: a new level over its children.
   auto enter = [&](const MarkupElement *owner, const ElementDescriptor *row, std::size_t position) {

@@ -119,14 +119,14 @@ bool HashNode(const ConvertedNode *node, std::uint64_t *out) {
 
 const ConvertedNode *DuplicateTable::FindEqual(const ConvertedNode *node,
                                                const ConvertedNode *accepted) {
-  if (failed) {
+  if (failed || slots == nullptr) {
     for (; accepted != nullptr; accepted = accepted->next) {
       if (CompareNodes(node, accepted)) return accepted;
     }
     return nullptr;
   }
   std::uint64_t h = 0;
-  if (slots == nullptr || !HashNode(node, &h)) return nullptr;
+  if (!HashNode(node, &h)) return nullptr;
   for (std::size_t i = h & (capacity - 1);; i = (i + 1) & (capacity - 1)) {
     ++probes;
     const Slot &slot = slots[i];
@@ -135,16 +135,18 @@ const ConvertedNode *DuplicateTable::FindEqual(const ConvertedNode *node,
   }
 }
 
-void DuplicateTable::Add(const ConvertedNode *node) {
-  if (failed) return;
-  std::uint64_t h = 0;
-  if (!HashNode(node, &h)) return;
-  if ((used + 1) * 2 > capacity && !Grow()) {
+void DuplicateTable::Add(const ConvertedNode *node, const ConvertedNode *accepted) {
+  ++used;
+  if (failed || used <= kWalked) return;
+  if (used * 2 > capacity && !Grow()) {
     failed = true;
     return;
   }
-  Place(h, node);
-  ++used;
+  if (slots != nullptr && used == kWalked + 1) {
+    for (; accepted != nullptr; accepted = accepted->next) Place(accepted);  // node among them
+  } else {
+    Place(node);
+  }
 }
 
 void DuplicateTable::Release() {
@@ -152,7 +154,9 @@ void DuplicateTable::Release() {
   *this = kEmptyDuplicateTable;
 }
 
-void DuplicateTable::Place(std::uint64_t hash, const ConvertedNode *node) {
+void DuplicateTable::Place(const ConvertedNode *node) {
+  std::uint64_t hash = 0;
+  if (!HashNode(node, &hash)) return;  // never equal to anything: not kept
   std::size_t i = hash & (capacity - 1);
   while (slots[i].node != nullptr) i = (i + 1) & (capacity - 1);
   slots[i] = Slot{hash, node};
@@ -167,7 +171,10 @@ bool DuplicateTable::Grow() {
   slots = fresh;
   capacity = grown;
   for (std::size_t i = 0; i < old_capacity; ++i) {
-    if (old[i].node != nullptr) Place(old[i].hash, old[i].node);
+    if (old[i].node == nullptr) continue;
+    std::size_t at = old[i].hash & (capacity - 1);
+    while (slots[at].node != nullptr) at = (at + 1) & (capacity - 1);
+    slots[at] = old[i];
   }
   platform::Free(old);
   return true;

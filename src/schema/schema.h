@@ -74,14 +74,33 @@ void ReleaseKeywordList(KeywordEntry *first);
                                          const MarkupElement *first, ConvertedNode **out,
                                          ReadDiagnostics *diagnostics = nullptr);
 
+// Where a reader may send the accepted nodes of the root level at once,
+// instead of collecting them: a loader that keeps them as values and finds
+// earlier equal siblings among those values.
+struct RootNodeSink {
+  void *context;
+  // True when an earlier accepted sibling equals node; *earlier_offset then
+  // says where that sibling's element starts.
+  bool (*find_equal)(void *context, const ConvertedNode *node, std::uint32_t *earlier_offset);
+  // Takes an accepted node and releases it. Anything but Zel_OK stops the
+  // conversion of further elements.
+  ResultCode (*take)(void *context, ConvertedNode *node);
+};
+
 // One level of conversion that takes its elements one at a time, so that a
 // reader can convert each child of the root as soon as it is complete.
 struct ConversionLevel {
+  static constexpr std::uint32_t kRowsInPlace = 16;
   const ElementDescriptor *grammar;
-  std::uint32_t *counters;  // nodes accepted per row, in row order
+  std::uint32_t *spilled;  // the counters when the grammar has more rows than fit in place
+  std::uint32_t in_place[kRowsInPlace];
   DuplicateTable accepted;
   ConvertedNode *head;
   ConvertedNode *tail;
+  const RootNodeSink *sink;  // null: accepted nodes are collected in head..tail
+  ResultCode stopped;        // what the sink answered when it refused a node
+  // Nodes accepted per row, in row order.
+  [[nodiscard]] std::uint32_t *Counters() { return spilled != nullptr ? spilled : in_place; }
 };
 // False when the counter table cannot be allocated (nothing to release).
 [[nodiscard]] bool LevelStart(ConversionLevel *level, const ElementDescriptor *grammar);
