@@ -217,7 +217,12 @@ class RootLoader {
   // half of its node's hash (which picks the slot, and checks candidates),
   // and, only when positions are reported, its element's offset: twelve
   // bytes a slot for plain reads.
-  static std::uint32_t Check(std::uint64_t hash) { return static_cast<std::uint32_t>(hash); }
+  // Never 0, which marks an empty slot: a probe that finds no match reads
+  // only the small array of checks.
+  static std::uint32_t Check(std::uint64_t hash) {
+    const auto check = static_cast<std::uint32_t>(hash);
+    return check != 0 ? check : 1;
+  }
   [[nodiscard]] std::uint32_t *Checks() const {
     return reinterpret_cast<std::uint32_t *>(values_ + capacity_);
   }
@@ -246,8 +251,9 @@ class RootLoader {
     if (values_ == nullptr) return false;
     const std::uint32_t check = Check(hash);
     for (std::size_t i = check & (capacity_ - 1);; i = (i + 1) & (capacity_ - 1)) {
-      if (values_[i] == nullptr) return false;
-      if (Checks()[i] == check && NodeEqualsValue(node, values_[i])) {
+      const std::uint32_t at = Checks()[i];
+      if (at == 0) return false;
+      if (at == check && NodeEqualsValue(node, values_[i])) {
         *offset = keep_offsets_ ? Offsets()[i] : kNoOffset;
         return true;
       }
@@ -279,7 +285,7 @@ class RootLoader {
 
   void Place(const DataValue *value, std::uint32_t check, std::uint32_t offset) {
     std::size_t i = check & (capacity_ - 1);
-    while (values_[i] != nullptr) i = (i + 1) & (capacity_ - 1);
+    while (Checks()[i] != 0) i = (i + 1) & (capacity_ - 1);
     values_[i] = value;
     Checks()[i] = check;
     if (keep_offsets_) Offsets()[i] = offset;
