@@ -158,8 +158,8 @@ const ElementDescriptor *FindRow(const ElementDescriptor *grammar, const char *n
   std::size_t at = 0;
   for (const ElementDescriptor *row = grammar; row != nullptr; row = row->next, ++at) {
     const char *row_name = row->name;
-    if (row_name != nullptr && std::strncmp(row_name, name, length) == 0 &&
-        row_name[length] == '\0') {
+    if (row_name != nullptr && (length == 0 || row_name[0] == name[0]) &&
+        std::strncmp(row_name, name, length) == 0 && row_name[length] == '\0') {
       *position = at;
       return row;
     }

@@ -120,8 +120,10 @@ bool HashNode(const ConvertedNode *node, std::uint64_t *out) {
 const ConvertedNode *DuplicateTable::FindEqual(const ConvertedNode *node,
                                                const ConvertedNode *accepted) {
   if (failed || slots == nullptr) {
+    // At one level a name always finds the same row, so siblings of another
+    // row have another name and are never equal.
     for (; accepted != nullptr; accepted = accepted->next) {
-      if (CompareNodes(node, accepted)) return accepted;
+      if (accepted->descriptor == node->descriptor && CompareNodes(node, accepted)) return accepted;
     }
     return nullptr;
   }
