@@ -85,7 +85,7 @@ void ReadDiagnostics::Report(QorvcfgDiagnosticKind kind, std::uint32_t offset,
   // The element name is handed out zero-terminated, cut to what fits.
   char name[128];
   const std::size_t n = element.size() < sizeof name - 1 ? element.size() : sizeof name - 1;
-  std::memcpy(name, element.data(), n);
+  if (n != 0) std::memcpy(name, element.data(), n);
   name[n] = '\0';
   const Position related = At(related_offset);
   const Position at = At(offset);

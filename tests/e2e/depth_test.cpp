@@ -9,6 +9,7 @@
 
 #include "e2e/config_helpers.h"
 #include "qorvcfg.h"
+#include "support/fault_sweep.h"
 #include "support/test_files.h"
 
 #if defined(_WIN32)
@@ -121,6 +122,46 @@ TEST(Depth, HundredThousandDeepData) {
   // level on every line, some ten gigabytes.
   RunWithStack(kStoreAndWriterAreFlat ? kSmallStack : kLargeStack,
                [&] { Zel_ConfigDestroy(handle); });
+}
+
+// Deeper than the walks keep in place: every allocation of creating the
+// handle and of reading deep data (twice the same structure, the second left
+// out), failed in turn, answers Zel_ENOMEM with nothing leaked, or keeps
+// what it could read.
+TEST(Depth, AllocationFailuresAtDepth) {
+  constexpr int kDepth = 40;
+  const std::string path = TempPath("definition");
+  WriteFile(path, ChainDefinition(kDepth, true));
+  ConfigHandle *handle = nullptr;
+  for (FailMode fail : {FailMode::kOnlyNth, FailMode::kNthAndAfter}) {
+    SweepAllocationFailures([&] { return Zel_ConfigCreate(path.c_str(), &handle); },
+                            [&](ResultCode result, bool) {
+                              EXPECT_EQ(result == Zel_OK || result == Zel_ENOMEM, true) << result;
+                              if (result == Zel_OK) Zel_ConfigDestroy(handle);
+                              handle = nullptr;
+                            },
+                            fail);
+  }
+  std::string chain;
+  for (int i = 0; i < kDepth; ++i) chain += "<a>";
+  chain += "<v>1</v>";
+  for (int i = 0; i < kDepth; ++i) chain += "</a>";
+  const std::string data = "<config><top>3</top>" + chain + chain + "</config>";
+  ASSERT_EQ(Zel_ConfigCreate(path.c_str(), &handle), Zel_OK);
+  for (FailMode fail : {FailMode::kOnlyNth, FailMode::kNthAndAfter}) {
+    SweepAllocationFailures(
+        [&] { return Zel_ConfigReadFromData(data.c_str(), handle); },
+        [&](ResultCode result, bool) {
+          EXPECT_EQ(result == Zel_OK || result == Zel_ENOMEM, true) << result;
+          EXPECT_LE(Values(handle, "top").size(), 1u);
+          EXPECT_LE(Values(handle, "a").size(), 2u);
+          // Empty the handle for the next run.
+          ASSERT_EQ(Zel_ConfigReadFromData("<config><top>9</top></config>", handle), Zel_OK);
+          EXPECT_EQ(Zel_ConfigReadFromData("<config><top>9</top></config>", handle), Zel_EEXIST);
+        },
+        fail);
+  }
+  Zel_ConfigDestroy(handle);
 }
 
 }  // namespace

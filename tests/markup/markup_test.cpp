@@ -6,9 +6,11 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "schema/schema.h"
+#include "support/fault_sweep.h"
 #include "support/test_files.h"
 
 #if !defined(_WIN32)
@@ -272,6 +274,88 @@ TEST(ParseMarkup, MillionDeepDocument) {
   EXPECT_EQ(values, static_cast<std::uint32_t>(kWithValue));
   ReleaseNodeList(out);
   EXPECT_EQ(platform::LiveAllocations(), live);
+}
+
+}  // namespace
+}  // namespace qorvcfg::test
+
+namespace qorvcfg::test {
+namespace {
+
+// A grammar of more rows than a level counts in place, a level wide enough
+// for its table of siblings, more elements than the arena's first chunk and
+// more nesting than the converter's first levels: every allocation of the
+// read, failed in turn, gives Zel_ENOMEM untouched or a subset, and no leak.
+extern const ElementDescriptor kWide[20];
+const ElementDescriptor kWide[20] = {
+    {&kWide[1], "n", ValueKind::kNested, 0, 0, 0, &kWide[0]},
+    {&kWide[2], "v", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[3], "r2", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[4], "r3", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[5], "r4", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[6], "r5", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[7], "r6", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[8], "r7", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[9], "r8", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[10], "r9", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[11], "r10", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[12], "r11", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[13], "r12", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[14], "r13", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[15], "r14", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[16], "r15", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[17], "r16", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[18], "r17", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[19], "r18", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {nullptr, "last", ValueKind::kInteger, 0, 0, 0, nullptr},
+};
+
+std::size_t CountValues(const ConvertedNode *node) {
+  std::size_t count = 0;
+  std::vector<const ConvertedNode *> pending{node};
+  while (!pending.empty()) {
+    const ConvertedNode *at = pending.back();
+    pending.pop_back();
+    for (; at != nullptr; at = at->next) {
+      if (at->kind == ValueKind::kNested) pending.push_back(at->value.nested);
+      count += at->kind == ValueKind::kInteger;
+    }
+  }
+  return count;
+}
+
+TEST(ParseMarkup, AllocationFailuresOfAWideDeepRead) {
+  std::string text = "<config>";
+  for (int i = 0; i < 30; ++i) text += "<last>" + std::to_string(i % 20) + "</last>";
+  for (int i = 0; i < 12; ++i) text += "<n><v>" + std::to_string(i) + "</v>";
+  for (int i = 0; i < 12; ++i) text += "</n>";
+  for (int i = 0; i < 12; ++i) text += "<n><v>" + std::to_string(i) + "</v>";  // equal: left out
+  for (int i = 0; i < 12; ++i) text += "</n>";
+  text += "</config>";
+  ConvertedNode *out = nullptr;
+  ASSERT_EQ(ParseMarkup(2, text.c_str(), kWide, &out), Zel_OK);
+  const std::size_t all = CountValues(out);
+  EXPECT_EQ(all, 20u + 12u);
+  ReleaseNodeList(out);
+  for (FailMode fail : {FailMode::kOnlyNth, FailMode::kNthAndAfter}) {
+    SweepAllocationFailures(
+        [&] {
+          out = kUntouched;
+          return ParseMarkup(2, text.c_str(), kWide, &out);
+        },
+        [&](ResultCode result, bool injected) {
+          if (result != Zel_OK) {
+            EXPECT_EQ(result, Zel_ENOMEM);
+            EXPECT_TRUE(injected);
+            EXPECT_EQ(out, kUntouched);
+            return;
+          }
+          // A level left out may make the second chain differ from the first.
+          EXPECT_LE(CountValues(out), all + 12);
+          ReleaseNodeList(out);
+        },
+        fail);
+  }
 }
 
 }  // namespace
