@@ -43,7 +43,8 @@ typedef enum QorvcfgDiagnosticKind {
 
 typedef struct QorvcfgDiagnostic {
   uint32_t kind;            /* QorvcfgDiagnosticKind */
-  uint32_t line;            /* 1-based line of the element (or tag) in its input */
+  uint32_t line;            /* 1-based line of the element (or tag) in its input; 0 when
+                               the report is about no single place (NO_ROOT) */
   uint32_t column;          /* 1-based column, counted in bytes */
   uint32_t related_line;    /* DUPLICATE: where the earlier equal sibling is; else 0 */
   uint32_t related_column;

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <new>
 
+#include "api/observed_reads.h"
 #include "definition/definition.h"
 #include "markup/markup.h"
 #include "platform/platform.h"
@@ -19,7 +20,7 @@ char *TakeNodeText(ConvertedNode *node) {
 
 // Builds the handle from the converted children of the root; null when
 // memory ran out (nothing left behind).
-HandleState *BuildHandle(ConvertedNode *nodes) {
+HandleState *BuildHandle(ConvertedNode *nodes, ReadDiagnostics *diagnostics) {
   void *block = platform::AllocateZeroed(sizeof(HandleState));
   if (block == nullptr) return nullptr;
   auto *state = new (block) HandleState{};
@@ -42,7 +43,7 @@ HandleState *BuildHandle(ConvertedNode *nodes) {
     } else if (std::strcmp(row, "hidden") == 0) {
       hidden = node;
     } else if (std::strcmp(row, "item") == 0 && node->kind == ValueKind::kNested) {
-      ItemDefinition *item = BuildItemDefinition(node->value.nested);
+      ItemDefinition *item = BuildItemDefinition(node->value.nested, diagnostics, node->offset);
       if (item == nullptr) {
         ReleaseItemList(items);
         platform::Free(state);
@@ -86,12 +87,13 @@ void DestroyHandle(ConfigHandle *handle) {
 
 using namespace qorvcfg;
 
-extern "C" QORVCFG_API ResultCode Zel_ConfigCreate(const char *path, ConfigHandle **handle_out) {
+ResultCode qorvcfg::CreateConfigReporting(const char *path, ConfigHandle **handle_out,
+                                          ReadDiagnostics *diagnostics) {
   if (path == nullptr || handle_out == nullptr) return Zel_EINVAL;
   ConvertedNode *nodes = nullptr;
   const ResultCode parsed = ParseMarkup(static_cast<std::uint32_t>(ParseMode::kFile), path,
-                                        DefinitionHeaderGrammar, &nodes);
-  HandleState *state = BuildHandle(nodes);
+                                        DefinitionHeaderGrammar, &nodes, diagnostics);
+  HandleState *state = BuildHandle(nodes, parsed == Zel_OK ? diagnostics : nullptr);
   ReleaseNodeList(nodes);
   if (state == nullptr) return Zel_ENOMEM;
   if (parsed != Zel_OK) {
@@ -100,6 +102,10 @@ extern "C" QORVCFG_API ResultCode Zel_ConfigCreate(const char *path, ConfigHandl
   }
   *handle_out = &state->handle;
   return Zel_OK;
+}
+
+extern "C" QORVCFG_API ResultCode Zel_ConfigCreate(const char *path, ConfigHandle **handle_out) {
+  return CreateConfigReporting(path, handle_out, nullptr);
 }
 
 extern "C" QORVCFG_API void Zel_ConfigDestroy(ConfigHandle *handle) {

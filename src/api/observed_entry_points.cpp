@@ -1,25 +1,37 @@
 // Reads that also report what they left out or repaired. Not exported from
 // the shared library: the tool and the tests reach them through the core.
+#include "api/observed_reads.h"
 #include "qorvcfg_diagnostics.h"
+#include "schema/read_diagnostics.h"
+
+using namespace qorvcfg;
+
+namespace {
+constexpr std::uint32_t kModeFile = 1;
+constexpr std::uint32_t kModeText = 2;
+}  // namespace
 
 extern "C" {
 
-// For now the observer is not called: the reads answer exactly as the plain
-// functions, and report nothing.
 ResultCode Qorvcfg_ConfigCreateObserved(const char *path, ConfigHandle **handle_out,
-                                        QorvcfgDiagnosticFn /*observer*/, void * /*context*/) {
-  return Zel_ConfigCreate(path, handle_out);
+                                        QorvcfgDiagnosticFn observer, void *context) {
+  if (observer == nullptr) return CreateConfigReporting(path, handle_out, nullptr);
+  ReadDiagnostics diagnostics(observer, context);
+  return CreateConfigReporting(path, handle_out, &diagnostics);
 }
 
 ResultCode Qorvcfg_ConfigReadObserved(const char *path, ConfigHandle *handle,
-                                      QorvcfgDiagnosticFn /*observer*/, void * /*context*/) {
-  return Zel_ConfigRead(path, handle);
+                                      QorvcfgDiagnosticFn observer, void *context) {
+  if (observer == nullptr) return ReadConfigReporting(kModeFile, path, handle, nullptr);
+  ReadDiagnostics diagnostics(observer, context);
+  return ReadConfigReporting(kModeFile, path, handle, &diagnostics);
 }
 
 ResultCode Qorvcfg_ConfigReadFromDataObserved(const char *text, ConfigHandle *handle,
-                                              QorvcfgDiagnosticFn /*observer*/,
-                                              void * /*context*/) {
-  return Zel_ConfigReadFromData(text, handle);
+                                              QorvcfgDiagnosticFn observer, void *context) {
+  if (observer == nullptr) return ReadConfigReporting(kModeText, text, handle, nullptr);
+  ReadDiagnostics diagnostics(observer, context);
+  return ReadConfigReporting(kModeText, text, handle, &diagnostics);
 }
 
 }  // extern "C"

@@ -1,79 +1,150 @@
 // Derives the grammar of a data file from the item definitions: one row per
-// item, structures holding the grammar of their children.
+// item, structures holding the grammar of their children. Levels are built
+// and released with an explicit stack and splicing, to any depth.
 #include <cstddef>
+#include <cstring>
 
 #include "definition/definition.h"
 #include "platform/platform.h"
 
 namespace qorvcfg {
+namespace {
+
+// One level of items whose rows are being made.
+struct GrammarFrame {
+  const ItemDefinition *cursor;  // the next item of the level
+  ElementDescriptor *head;
+  ElementDescriptor *tail;
+  ElementDescriptor *owner;  // the structure row that takes this level; null at the top
+};
+
+class GrammarStack {
+ public:
+  GrammarStack() = default;
+  GrammarStack(const GrammarStack &) = delete;
+  GrammarStack &operator=(const GrammarStack &) = delete;
+  ~GrammarStack() { platform::Free(frames_); }
+  [[nodiscard]] bool Push(const GrammarFrame &frame) {
+    if (size_ == capacity_) {
+      const std::size_t grown = capacity_ == 0 ? 16 : capacity_ * 2;
+      auto *fresh = static_cast<GrammarFrame *>(platform::Allocate(grown * sizeof(GrammarFrame)));
+      if (fresh == nullptr) return false;
+      if (size_ != 0) std::memcpy(fresh, frames_, size_ * sizeof(GrammarFrame));
+      platform::Free(frames_);
+      frames_ = fresh;
+      capacity_ = grown;
+    }
+    frames_[size_++] = frame;
+    return true;
+  }
+  [[nodiscard]] std::size_t Size() const { return size_; }
+  [[nodiscard]] GrammarFrame &Top() { return frames_[size_ - 1]; }
+  GrammarFrame Pop() { return frames_[--size_]; }
+
+ private:
+  GrammarFrame *frames_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+void FillRow(const ItemDefinition *item, ElementDescriptor *row) {
+  row->next = nullptr;
+  row->name = item->name;
+  row->limit = item->number;
+  row->identifier = item->identifier;
+  row->necessity = item->necessity;
+  switch (item->type) {
+    case Zel_TYPE_INTEGER:
+      row->kind = ValueKind::kInteger;
+      row->aux = &item->minimum;  // minimum and maximum lie side by side
+      break;
+    case Zel_TYPE_STRING:
+      row->kind = ValueKind::kString;
+      row->aux = &item->minimum;
+      break;
+    case Zel_TYPE_BOOLEAN:
+      row->kind = ValueKind::kBoolean;
+      break;
+    case Zel_TYPE_IPADDR:
+      row->kind = ValueKind::kIpAddress;
+      break;
+    case Zel_TYPE_ENUMERATION:
+      row->kind = ValueKind::kKeyword;
+      row->aux = item->entries;
+      break;
+    case Zel_TYPE_STRUCTURE:
+      row->kind = ValueKind::kNested;  // aux: the children's grammar, made next
+      break;
+    default:
+      row->kind = ValueKind::kNone;
+      break;
+  }
+}
+
+}  // namespace
 
 ElementDescriptor *BuildDataGrammar(const ItemDefinition *first) {
   if (first == nullptr) return nullptr;
-  ElementDescriptor *head = nullptr;
-  ElementDescriptor *tail = nullptr;
+  GrammarStack stack;
+  if (!stack.Push(GrammarFrame{first, nullptr, nullptr, nullptr})) return nullptr;
   bool failed = false;
-  for (const ItemDefinition *item = first; item != nullptr && !failed; item = item->next) {
-    auto *row =
-        static_cast<ElementDescriptor *>(platform::AllocateZeroed(sizeof(ElementDescriptor)));
-    if (row == nullptr) {
-      failed = true;
-      break;
+  ElementDescriptor *grammar = nullptr;
+  while (stack.Size() != 0) {
+    GrammarFrame &level = stack.Top();
+    if (level.cursor != nullptr && !failed) {
+      const ItemDefinition *item = level.cursor;
+      level.cursor = item->next;
+      auto *row =
+          static_cast<ElementDescriptor *>(platform::AllocateZeroed(sizeof(ElementDescriptor)));
+      if (row == nullptr) {
+        failed = true;
+        continue;
+      }
+      FillRow(item, row);
+      if (level.tail == nullptr) {
+        level.head = row;
+      } else {
+        level.tail->next = row;
+      }
+      level.tail = row;
+      // A structure without children has no grammar, and with it the read
+      // has none.
+      if (item->type == Zel_TYPE_STRUCTURE &&
+          (item->children == nullptr ||
+           !stack.Push(GrammarFrame{item->children, nullptr, nullptr, row}))) {
+        failed = true;
+      }
+      continue;
     }
-    row->next = nullptr;
-    row->name = item->name;
-    row->limit = item->number;
-    row->identifier = item->identifier;
-    row->necessity = item->necessity;
-    switch (item->type) {
-      case Zel_TYPE_INTEGER:
-        row->kind = ValueKind::kInteger;
-        row->aux = &item->minimum;  // minimum and maximum lie side by side
-        break;
-      case Zel_TYPE_STRING:
-        row->kind = ValueKind::kString;
-        row->aux = &item->minimum;
-        break;
-      case Zel_TYPE_BOOLEAN:
-        row->kind = ValueKind::kBoolean;
-        break;
-      case Zel_TYPE_IPADDR:
-        row->kind = ValueKind::kIpAddress;
-        break;
-      case Zel_TYPE_ENUMERATION:
-        row->kind = ValueKind::kKeyword;
-        row->aux = item->entries;
-        break;
-      case Zel_TYPE_STRUCTURE:
-        row->kind = ValueKind::kNested;
-        row->aux = BuildDataGrammar(item->children);
-        if (row->aux == nullptr) failed = true;
-        break;
-      default:
-        row->kind = ValueKind::kNone;
-        break;
-    }
-    if (tail == nullptr) {
-      head = row;
+    // The level is done, or abandoned: its rows hang from their owner so
+    // that one release finds everything.
+    const GrammarFrame done = stack.Pop();
+    if (done.owner != nullptr) {
+      done.owner->aux = done.head;
     } else {
-      tail->next = row;
+      grammar = done.head;
     }
-    tail = row;
   }
   if (failed) {
-    ReleaseDataGrammar(head);
+    ReleaseDataGrammar(grammar);
     return nullptr;
   }
-  return head;
+  return grammar;
 }
 
 void ReleaseDataGrammar(ElementDescriptor *first) {
   while (first != nullptr) {
-    auto *next = const_cast<ElementDescriptor *>(first->next);
-    if (first->kind == ValueKind::kNested) {
-      ReleaseDataGrammar(static_cast<ElementDescriptor *>(const_cast<void *>(first->aux)));
+    ElementDescriptor *row = first;
+    first = const_cast<ElementDescriptor *>(row->next);
+    if (row->kind == ValueKind::kNested && row->aux != nullptr) {
+      // The nested rows join the rest of the walk.
+      auto *nested = static_cast<ElementDescriptor *>(const_cast<void *>(row->aux));
+      ElementDescriptor *last = nested;
+      while (last->next != nullptr) last = const_cast<ElementDescriptor *>(last->next);
+      last->next = first;
+      first = nested;
     }
-    platform::Free(first);
-    first = next;
+    platform::Free(row);
   }
 }
 

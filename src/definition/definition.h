@@ -13,7 +13,12 @@ extern const ElementDescriptor DefinitionHeaderGrammar[5];
 
 // Builds one item from the converted nodes of an `item` element; takes what
 // it keeps from the nodes. Null when memory ran out (nothing left behind).
-[[nodiscard]] ItemDefinition *BuildItemDefinition(ConvertedNode *nodes);
+// Items nest to any depth; the build follows them with an explicit stack.
+// With a reporter, what was repaired (no name, no type, a maximum below the
+// minimum, a default not used) is reported; offset is the item element's.
+[[nodiscard]] ItemDefinition *BuildItemDefinition(ConvertedNode *nodes,
+                                                  ReadDiagnostics *diagnostics = nullptr,
+                                                  std::uint32_t offset = kNoOffset);
 // Frees what a payload of the given type owns: the text of a string or
 // enumeration, the host name of an address.
 void ReleasePayloadTexts(ItemType type, DataPayload *payload);

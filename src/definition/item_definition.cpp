@@ -1,6 +1,7 @@
 // Builds an item definition from the converted nodes of one `item` element,
 // with the fallbacks that make every field usable.
 #include <cstring>
+#include <string_view>
 
 #include "api/text_copy.h"
 #include "definition/definition.h"
@@ -154,37 +155,118 @@ bool FillDefault(ItemDefinition *item, ConvertedNode *default_node) {
   }
 }
 
-}  // namespace
-
-ItemDefinition *BuildItemDefinition(ConvertedNode *nodes) {
-  auto *item = static_cast<ItemDefinition *>(platform::AllocateZeroed(sizeof(ItemDefinition)));
-  if (item == nullptr) return nullptr;
-
+// One item whose nodes are being walked; its child items are built first.
+struct ItemFrame {
+  ItemDefinition *item;
+  ConvertedNode *cursor;  // the next node of the item
   ItemNodes found;
-  ItemDefinition *last_child = nullptr;
-  for (ConvertedNode *node = nodes; node != nullptr; node = node->next) {
-    const char *row = node->descriptor->name;
-    if (std::strcmp(row, "item") == 0) {
-      if (node->kind != ValueKind::kNested) continue;
-      ItemDefinition *child = BuildItemDefinition(node->value.nested);
-      if (child == nullptr) {
-        ReleaseItemList(item->children);
-        platform::Free(item);
-        return nullptr;
-      }
-      if (last_child == nullptr) {
-        item->children = child;
-      } else {
-        last_child->next = child;
-      }
-      last_child = child;
-      continue;
-    }
-    for (const NamedSlot &slot : kSlots) {
-      if (std::strcmp(row, slot.row) == 0) found.*(slot.slot) = node;
-    }
-  }
+  ItemDefinition *last_child;
+  std::uint32_t offset;  // of the item element, for diagnostics
+};
 
+class ItemStack {
+ public:
+  ItemStack() = default;
+  ItemStack(const ItemStack &) = delete;
+  ItemStack &operator=(const ItemStack &) = delete;
+  ~ItemStack() { platform::Free(frames_); }
+  [[nodiscard]] bool Push(const ItemFrame &frame) {
+    if (size_ == capacity_) {
+      const std::size_t grown = capacity_ == 0 ? 16 : capacity_ * 2;
+      auto *fresh = static_cast<ItemFrame *>(platform::Allocate(grown * sizeof(ItemFrame)));
+      if (fresh == nullptr) return false;
+      if (size_ != 0) std::memcpy(static_cast<void *>(fresh), frames_, size_ * sizeof(ItemFrame));
+      platform::Free(frames_);
+      frames_ = fresh;
+      capacity_ = grown;
+    }
+    frames_[size_++] = frame;
+    return true;
+  }
+  [[nodiscard]] std::size_t Size() const { return size_; }
+  [[nodiscard]] ItemFrame &Top() { return frames_[size_ - 1]; }
+  void Pop() { --size_; }
+
+ private:
+  ItemFrame *frames_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+// Reports, when asked, what the builder repaired in an item.
+void ReportRepairs(const ItemDefinition *item, const ItemNodes &found, std::uint32_t offset,
+                   bool default_used, ReadDiagnostics *diagnostics) {
+  const char *name = PeekText(found.name);
+  const std::string_view shown = name != nullptr ? std::string_view(name) : std::string_view();
+  auto start = [&](MessageText *message) {
+    message->Add("item ");
+    if (name != nullptr)
+      message->AddQuoted(name);
+    else
+      message->Add("without a name");
+    message->Add(": ");
+  };
+  if (name == nullptr) {
+    diagnostics->Report(QORVCFG_DIAG_MISSING_NAME, offset, {},
+                        "item without a usable name; no value can name it");
+  }
+  if (item->type == Zel_TYPE_NONE) {
+    MessageText message;
+    start(&message);
+    message.Add("no known type word; it takes no values");
+    diagnostics->Report(QORVCFG_DIAG_UNKNOWN_TYPE,
+                        found.type != nullptr ? found.type->offset : offset, shown, message.Text());
+  }
+  if (found.maximum != nullptr && found.minimum != nullptr &&
+      (item->type == Zel_TYPE_INTEGER || item->type == Zel_TYPE_STRING) &&
+      found.maximum->value.integer < item->minimum) {
+    MessageText message;
+    start(&message);
+    message.Add("maximum ").AddInteger(found.maximum->value.integer).Add(" below minimum ");
+    message.AddInteger(item->minimum).Add("; maximum taken as ").AddInteger(item->maximum);
+    diagnostics->Report(QORVCFG_DIAG_MINIMUM_ABOVE_MAXIMUM, found.maximum->offset, shown,
+                        message.Text());
+  }
+  const char *given = PeekText(found.default_text);
+  if (given != nullptr && !default_used && item->type != Zel_TYPE_STRUCTURE &&
+      item->type != Zel_TYPE_NONE) {
+    MessageText message;
+    start(&message);
+    message.Add("default ").AddQuoted(given);
+    message.Add(item->type == Zel_TYPE_ENUMERATION ? " names no word" : " does not convert");
+    diagnostics->Report(QORVCFG_DIAG_DEFAULT_REPLACED, found.default_text->offset, shown,
+                        message.Text());
+  }
+}
+
+// Whether the item's default text is the one its default holds.
+bool DefaultTextUsed(const ItemDefinition *item, const char *text) {
+  if (text == nullptr) return true;
+  const DataPayload &payload = item->default_value.payload;
+  switch (item->type) {
+    case Zel_TYPE_INTEGER: {
+      std::int64_t value = 0;
+      return ParseSignedText(text, std::strlen(text), &value) == Zel_OK && value >= item->minimum &&
+             value <= item->maximum;
+    }
+    case Zel_TYPE_STRING:
+    case Zel_TYPE_ENUMERATION:
+      return payload.text == text;
+    case Zel_TYPE_BOOLEAN: {
+      std::uint32_t value = 0;
+      return ParseBooleanWord(text, &value) == Zel_OK;
+    }
+    case Zel_TYPE_IPADDR:
+      return payload.ipaddr.form != 0;
+    default:
+      return true;
+  }
+}
+
+// Fills an item from its nodes once its children are built. False when
+// memory ran out; the item then owns nothing taken from the nodes.
+bool FinishItem(ItemDefinition *item, ItemNodes &found, std::uint32_t offset,
+                ReadDiagnostics *diagnostics) {
   item->type = TypeFromWord(found.type);
   FillBounds(item, found);
   item->default_value.type = item->type;
@@ -194,12 +276,16 @@ ItemDefinition *BuildItemDefinition(ConvertedNode *nodes) {
   }
   // The default is settled before anything is taken from the nodes, so that
   // a failure leaves the nodes as they were.
+  const char *given = PeekText(found.default_text);
   if (!FillDefault(item, found.default_text)) {
-    ReleaseItemList(item->children);
-    platform::Free(item);
-    return nullptr;
+    item->entries = nullptr;
+    item->default_value.type = Zel_TYPE_NONE;
+    return false;
   }
   if (item->entries != nullptr) found.enumeration->kind = ValueKind::kNone;
+  if (diagnostics != nullptr) {
+    ReportRepairs(item, found, offset, DefaultTextUsed(item, given), diagnostics);
+  }
 
   item->next = nullptr;
   item->name = TakeText(found.name);
@@ -212,7 +298,53 @@ ItemDefinition *BuildItemDefinition(ConvertedNode *nodes) {
   if (item->type == Zel_TYPE_STRUCTURE || item->type == Zel_TYPE_NONE) item->identifier = 0;
   item->necessity = BooleanOr(found.necessity, 1);
   if (item->identifier == 1) item->necessity = 1;
-  return item;
+  return true;
+}
+
+}  // namespace
+
+ItemDefinition *BuildItemDefinition(ConvertedNode *nodes, ReadDiagnostics *diagnostics,
+                                    std::uint32_t offset) {
+  auto *root = static_cast<ItemDefinition *>(platform::AllocateZeroed(sizeof(ItemDefinition)));
+  if (root == nullptr) return nullptr;
+  ItemStack stack;
+  bool failed = !stack.Push(ItemFrame{root, nodes, ItemNodes{}, nullptr, offset});
+  while (!failed && stack.Size() != 0) {
+    ItemFrame &frame = stack.Top();
+    if (frame.cursor == nullptr) {
+      failed = !FinishItem(frame.item, frame.found, frame.offset, diagnostics);
+      stack.Pop();
+      continue;
+    }
+    ConvertedNode *node = frame.cursor;
+    frame.cursor = node->next;
+    const char *row = node->descriptor->name;
+    if (std::strcmp(row, "item") != 0) {
+      for (const NamedSlot &slot : kSlots) {
+        if (std::strcmp(row, slot.row) == 0) frame.found.*(slot.slot) = node;
+      }
+      continue;
+    }
+    if (node->kind != ValueKind::kNested) continue;
+    // A child item: linked at once, so that a failure releases it with the rest.
+    auto *child = static_cast<ItemDefinition *>(platform::AllocateZeroed(sizeof(ItemDefinition)));
+    if (child == nullptr) {
+      failed = true;
+      continue;
+    }
+    if (frame.last_child == nullptr) {
+      frame.item->children = child;
+    } else {
+      frame.last_child->next = child;
+    }
+    frame.last_child = child;
+    failed = !stack.Push(ItemFrame{child, node->value.nested, ItemNodes{}, nullptr, node->offset});
+  }
+  if (failed) {
+    ReleaseItemList(root);
+    return nullptr;
+  }
+  return root;
 }
 
 void ReleasePayloadTexts(ItemType type, DataPayload *payload) {
@@ -225,15 +357,21 @@ void ReleasePayloadTexts(ItemType type, DataPayload *payload) {
 
 void ReleaseItemList(ItemDefinition *first) {
   while (first != nullptr) {
-    ItemDefinition *next = first->next;
-    platform::Free(first->name);
-    platform::Free(first->description);
-    platform::Free(first->dispstring);
-    ReleasePayloadTexts(first->default_value.type, &first->default_value.payload);
-    ReleaseKeywordList(first->entries);
-    ReleaseItemList(first->children);
-    platform::Free(first);
-    first = next;
+    ItemDefinition *item = first;
+    first = item->next;
+    if (item->children != nullptr) {
+      // The children join the rest of the walk: no recursion, however deep.
+      ItemDefinition *last = item->children;
+      while (last->next != nullptr) last = last->next;
+      last->next = first;
+      first = item->children;
+    }
+    platform::Free(item->name);
+    platform::Free(item->description);
+    platform::Free(item->dispstring);
+    ReleasePayloadTexts(item->default_value.type, &item->default_value.payload);
+    ReleaseKeywordList(item->entries);
+    platform::Free(item);
   }
 }
 

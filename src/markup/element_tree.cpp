@@ -1,183 +1,215 @@
-// Turns a token list into a tree of elements and text nodes. Building and
-// freeing never recurse, so documents of any depth are safe.
+// Builds elements from tokens, one child of the root at a time. Nothing here
+// recurses: elements are reached through parent links.
 #include <cstring>
+#include <string_view>
 
-#include "api/text_copy.h"
 #include "markup/markup.h"
+#include "schema/read_diagnostics.h"
 
 namespace qorvcfg {
+
+// ---- Arena ------------------------------------------------------------------
+struct ElementArena::Chunk {
+  Chunk *next;
+  std::uint32_t capacity;
+  MarkupElement elements[1];  // capacity of them
+};
+
 namespace {
+
+constexpr std::uint32_t kFirstChunk = 64;
+constexpr std::uint32_t kLargestChunk = 1u << 16;
 
 bool IsBlankByte(unsigned char b) {
   return b == ' ' || b == '\t' || b == '\n' || b == '\v' || b == '\f' || b == '\r';
 }
 
-bool StartsWith(const char *text, const char *prefix) {
-  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+bool StartsWith(const char *tag, std::uint32_t length, std::string_view prefix) {
+  return length >= prefix.size() && std::memcmp(tag, prefix.data(), prefix.size()) == 0;
 }
 
-// A start tag is self-closing when the byte before its closing `>` is `/`.
-bool IsSelfClosing(const MarkupToken *token) {
-  const std::uint32_t bytes = token->length - 1;
-  return bytes >= 2 && token->text[bytes - 1] == '>' && token->text[bytes - 2] == '/';
-}
-
-MarkupElement *NewElement() {
-  return static_cast<MarkupElement *>(platform::AllocateZeroed(sizeof(MarkupElement)));
-}
-
-// Makes a node from a token; null when it cannot be made.
-MarkupElement *ElementFromToken(const MarkupToken *token) {
-  MarkupElement *node = NewElement();
-  if (node == nullptr) return nullptr;
-  if (FillElementFromToken(node, token->text) != Zel_OK) {
-    platform::Free(node);
-    return nullptr;
+// The name of a tag starts after `<` and ends before the first blank, zero
+// byte or `>`; a `/` right before that `>` is not part of it.
+std::uint32_t NameLength(const char *name, std::uint32_t available) {
+  std::uint32_t n = 0;
+  while (n < available && name[n] != '\0' && name[n] != '>' &&
+         !IsBlankByte(static_cast<unsigned char>(name[n]))) {
+    ++n;
   }
-  return node;
+  if (n < available && name[n] == '>' && n > 0 && name[n - 1] == '/') --n;
+  return n;
 }
 
 }  // namespace
 
-ResultCode FillElementFromToken(MarkupElement *node, const char *token_text) {
-  if (node == nullptr) return Zel_EINVAL;
-  if (token_text == nullptr) {
-    ClearElement(node);
+ElementArena::~ElementArena() {
+  while (first_ != nullptr) {
+    Chunk *next = first_->next;
+    platform::Free(first_);
+    first_ = next;
+  }
+}
+
+MarkupElement *ElementArena::New() {
+  if (current_ == nullptr || used_ == current_->capacity) {
+    Chunk *next = current_ != nullptr ? current_->next : first_;
+    if (next == nullptr) {
+      std::uint32_t capacity = current_ != nullptr ? current_->capacity * 2 : kFirstChunk;
+      if (capacity > kLargestChunk) capacity = kLargestChunk;
+      next = static_cast<Chunk *>(
+          platform::Allocate(sizeof(Chunk) + (capacity - 1) * sizeof(MarkupElement)));
+      if (next == nullptr) return nullptr;
+      next->next = nullptr;
+      next->capacity = capacity;
+      if (current_ != nullptr) {
+        current_->next = next;
+      } else {
+        first_ = next;
+      }
+    }
+    current_ = next;
+    used_ = 0;
+  }
+  MarkupElement *element = &current_->elements[used_++];
+  std::memset(static_cast<void *>(element), 0, sizeof *element);
+  return element;
+}
+
+void ElementArena::Rewind(Mark mark) {
+  current_ = static_cast<Chunk *>(mark.chunk);
+  used_ = mark.used;
+}
+
+// ---- Tree builder -------------------------------------------------------------
+void TreeBuilder::StartTag(const char *tag, std::uint32_t length, std::uint32_t offset,
+                           MarkupElement *element) {
+  element->name = tag + 1;
+  element->name_length = NameLength(tag + 1, length - 1);
+  element->offset = offset;
+}
+
+void TreeBuilder::ChildComplete(MarkupElement *child) {
+  if (handler_ == nullptr) return;
+  handler_(context_, child);
+  root_->first_child = nullptr;
+  root_->last_child = nullptr;
+  arena_->Rewind(children_mark_);
+}
+
+ResultCode TreeBuilder::Add(InputSource *source, const MarkupToken &token) {
+  char *bytes = source->data + token.offset;
+  if (token.kind == TokenKind::kText) {
+    // The `<` after the text (or the zero after the input) ends it in place.
+    bytes[token.length] = '\0';
+    if (current_ != nullptr) {
+      if (current_->value == nullptr) current_->value = bytes;
+    } else if (diagnostics_ != nullptr && outside_depth_ == 0) {
+      diagnostics_->Report(QORVCFG_DIAG_OUTSIDE_ROOT, token.offset, {},
+                           "text outside the root element");
+    }
     return Zel_OK;
   }
-  char *copy = nullptr;
-  ElementKind kind;
-  if (token_text[0] == '<') {
-    const char *name = token_text + 1;
-    std::size_t length = 0;
-    while (name[length] != '\0' && name[length] != '>' &&
-           !IsBlankByte(static_cast<unsigned char>(name[length]))) {
-      ++length;
+  // A tag: its first byte may already be the zero that ended a text.
+  const char *tag = bytes;
+  const std::uint32_t length = token.length;
+  if (StartsWith(tag + 1, length - 1, "!--")) {
+    // A comment that holds a `>` ends there, and the rest of it is read as
+    // markup; one that ends in `-->` is harmless.
+    const bool whole = length >= 7 && std::string_view(tag + length - 3, 3) == "-->";
+    if (diagnostics_ != nullptr && !whole) {
+      diagnostics_->Report(QORVCFG_DIAG_COMMENT_TAG, token.offset, {},
+                           "a comment that holds '>' ends there: the rest is read as markup");
     }
-    if (name[length] == '>' && length > 0 && name[length - 1] == '/') --length;
-    copy = CopyTextBytes(name, length);
-    kind = ElementKind::kElement;
+    return Zel_OK;
+  }
+  if (StartsWith(tag + 1, length - 1, "?")) return Zel_OK;
+  if (StartsWith(tag + 1, length - 1, "/")) {
+    if (diagnostics_ != nullptr) {
+      const std::string_view closing(tag + 2, NameLength(tag + 2, length - 2));
+      MessageText message;
+      if (current_ == nullptr && root_closed_ && outside_depth_ != 0) {
+        // closes an element outside the root
+      } else if (current_ == nullptr) {
+        message.Add("end tag </").Add(closing).Add("> closes no open element");
+      } else if (closing != std::string_view(current_->name, current_->name_length)) {
+        message.Add("end tag </").Add(closing).Add("> closes <");
+        message.Add(std::string_view(current_->name, current_->name_length)).Add(">");
+      }
+      if (message.Text()[0] != '\0') {
+        diagnostics_->Report(QORVCFG_DIAG_END_TAG_MISMATCH, token.offset, closing, message.Text());
+      }
+    }
+    if (current_ != nullptr) {
+      MarkupElement *closed = current_;
+      current_ = closed->parent;
+      if (current_ == nullptr) {
+        root_closed_ = true;
+      } else if (current_ == root_) {
+        ChildComplete(closed);
+      }
+    } else if (outside_depth_ != 0) {
+      --outside_depth_;
+    }
+    return Zel_OK;
+  }
+  const bool self_closing = length >= 3 && tag[length - 2] == '/';
+  if (root_closed_) {
+    // Elements after the first top-level element are never converted.
+    if (diagnostics_ != nullptr && outside_depth_ == 0) {
+      const std::string_view name(tag + 1, NameLength(tag + 1, length - 1));
+      MessageText message;
+      message.Add("element <").Add(name).Add("> outside the root element");
+      diagnostics_->Report(QORVCFG_DIAG_OUTSIDE_ROOT, token.offset, name, message.Text());
+    }
+    if (!self_closing) ++outside_depth_;
+    return Zel_OK;
+  }
+  MarkupElement *element = arena_->New();
+  if (element == nullptr) return Zel_ENOMEM;
+  StartTag(tag, length, token.offset, element);
+  if (current_ == nullptr) {
+    root_ = element;
+    children_mark_ = arena_->Now();
   } else {
-    copy = CopyTextBytes(token_text, std::strlen(token_text));
-    kind = ElementKind::kText;
-  }
-  if (copy == nullptr) return Zel_ENOMEM;
-  ClearElement(node);
-  node->kind = kind;
-  node->text = copy;
-  return Zel_OK;
-}
-
-ResultCode AppendChild(MarkupElement *parent, MarkupElement *child) {
-  if (parent == nullptr || parent->kind != ElementKind::kElement || child == nullptr) {
-    return Zel_EINVAL;
-  }
-  DetachFromParent(child);
-  child->parent = parent;
-  child->next = nullptr;
-  if (parent->last_child == nullptr) {
-    parent->first_child = child;
-  } else {
-    parent->last_child->next = child;
-  }
-  parent->last_child = child;
-  return Zel_OK;
-}
-
-void DetachFromParent(MarkupElement *node) {
-  MarkupElement *parent = node->parent;
-  if (parent == nullptr) return;
-  MarkupElement *before = nullptr;
-  MarkupElement *at = parent->first_child;
-  while (at != nullptr && at != node) {
-    before = at;
-    at = at->next;
-  }
-  if (at == node) {
-    if (before == nullptr) {
-      parent->first_child = node->next;
+    element->parent = current_;
+    if (current_->last_child == nullptr) {
+      current_->first_child = element;
     } else {
-      before->next = node->next;
+      current_->last_child->next = element;
     }
-    if (parent->last_child == node) parent->last_child = before;
+    current_->last_child = element;
   }
-  node->next = nullptr;
-  node->parent = nullptr;
-}
-
-void ClearElement(MarkupElement *node) {
-  if (node == nullptr) return;
-  // Frees the subtree from the leaves up, walking down through first
-  // children and back up through parent links: no recursion.
-  MarkupElement *at = node->first_child;
-  while (at != nullptr) {
-    if (at->first_child != nullptr) {
-      at = at->first_child;
-      continue;
-    }
-    MarkupElement *parent = at->parent;
-    parent->first_child = at->next;
-    if (parent->first_child == nullptr) parent->last_child = nullptr;
-    platform::Free(at->text);
-    platform::Free(at);
-    at = parent == node ? node->first_child : parent;
+  if (!self_closing) {
+    current_ = element;
+  } else if (element == root_) {
+    root_closed_ = true;
+  } else if (current_ == root_) {
+    ChildComplete(element);
   }
-  platform::Free(node->text);
-  node->text = nullptr;
-  node->first_child = nullptr;
-  node->last_child = nullptr;
-  node->kind = ElementKind::kCleared;
-}
-
-void FreeElement(MarkupElement *node) {
-  if (node == nullptr) return;
-  DetachFromParent(node);
-  ClearElement(node);
-  platform::Free(node);
-}
-
-void FreeElementChain(MarkupElement *first) {
-  while (first != nullptr) {
-    MarkupElement *next = first->next;
-    FreeElement(first);
-    first = next;
-  }
-}
-
-ResultCode BuildElementTree(const MarkupToken *head, MarkupElement **out_first) {
-  MarkupElement *first = nullptr;
-  MarkupElement *last_top = nullptr;
-  MarkupElement *current = nullptr;
-  for (const MarkupToken *token = head->next; token != head; token = token->next) {
-    if (token->kind == TokenKind::kTag) {
-      const char *text = token->text;
-      if (StartsWith(text, "<!--") || StartsWith(text, "<?")) continue;
-      if (StartsWith(text, "</")) {
-        if (current != nullptr) current = current->parent;
-        continue;
-      }
-      MarkupElement *node = ElementFromToken(token);
-      if (node == nullptr) continue;
-      if (current == nullptr) {
-        if (last_top == nullptr) {
-          first = node;
-        } else {
-          last_top->next = node;
-        }
-        last_top = node;
-      } else {
-        (void)AppendChild(current, node);
-      }
-      if (!IsSelfClosing(token)) current = node;
-    } else if (token->kind == TokenKind::kText) {
-      if (current == nullptr) continue;
-      MarkupElement *node = ElementFromToken(token);
-      if (node == nullptr) continue;
-      (void)AppendChild(current, node);
-    }
-  }
-  *out_first = first;
   return Zel_OK;
+}
+
+void TreeBuilder::Finish() {
+  if (root_ == nullptr) {
+    if (diagnostics_ != nullptr) {
+      diagnostics_->Report(QORVCFG_DIAG_NO_ROOT, kNoOffset, {}, "the input holds no element");
+    }
+    return;
+  }
+  if (current_ == nullptr) return;
+  if (diagnostics_ != nullptr) {
+    // Open elements lie on the path of last children from the root down.
+    for (const MarkupElement *open = root_; open != nullptr; open = open->last_child) {
+      const std::string_view name(open->name, open->name_length);
+      MessageText message;
+      message.Add("<").Add(name).Add("> still open at the end of input");
+      diagnostics_->Report(QORVCFG_DIAG_UNCLOSED_ELEMENT, open->offset, name, message.Text());
+      if (open == current_) break;
+    }
+  }
+  MarkupElement *pending = root_->last_child;
+  current_ = nullptr;
+  if (pending != nullptr) ChildComplete(pending);
 }
 
 }  // namespace qorvcfg

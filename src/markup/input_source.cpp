@@ -1,5 +1,5 @@
-// Hands the lexer one character at a time: the raw bytes of one UTF-8
-// sequence, its length found from the lead byte and never decoded.
+// The input of one parse: a regular file read whole, or a copy of the text,
+// in one buffer followed by a zero byte.
 #include <cstring>
 
 #include "markup/markup.h"
@@ -11,51 +11,6 @@ const Utf8LeadRow Utf8LeadTable[7] = {
     {5, 0xFC, 0xF8}, {6, 0xFE, 0xFC}, {0, 0x00, 0x00},
 };
 
-void SourceInitFile(InputSource *source, platform::FileHandle file) {
-  source->mode = SourceMode::kFile;
-  source->file = file;
-  source->data = source->buffer;
-  source->at_end = 0;
-  source->position = 0;
-  source->available = 0;
-  source->saved = SourceChar{};
-}
-
-void SourceInitText(InputSource *source, const char *text) {
-  source->mode = SourceMode::kText;
-  source->file = platform::kInvalidFile;
-  source->data = reinterpret_cast<const unsigned char *>(text);
-  source->at_end = 0;
-  source->position = 0;
-  source->available = static_cast<std::int32_t>(static_cast<std::uint32_t>(std::strlen(text)));
-  source->saved = SourceChar{};
-}
-
-ResultCode SourceReadByte(InputSource *source, unsigned char *out) {
-  if (source->at_end == 1) return Zel_EEOF;
-  if (!(source->position < source->available)) {
-    if (source->mode != SourceMode::kFile) {
-      source->at_end = 1;
-      return Zel_EEOF;
-    }
-    source->position = 0;
-    std::uint32_t read_count = 0;
-    const ResultCode result =
-        platform::ReadBlock(source->file, source->buffer, kSourceBlockSize, &read_count);
-    if (result != Zel_OK) return result;
-    source->available = static_cast<std::int32_t>(read_count);
-    if (!(source->position < source->available)) {
-      source->at_end = 1;
-      return Zel_EEOF;
-    }
-  }
-  *out = source->data[source->position];
-  source->position += 1;
-  return Zel_OK;
-}
-
-namespace {
-
 std::uint32_t SequenceLength(unsigned char lead) {
   for (const Utf8LeadRow *row = Utf8LeadTable; row->length != 0; ++row) {
     if ((lead & row->mask) == row->value) return row->length > 8 ? 8 : row->length;
@@ -63,24 +18,71 @@ std::uint32_t SequenceLength(unsigned char lead) {
   return (lead & 0x80) != 0 ? 2 : 1;
 }
 
+namespace {
+
+// Reads the whole regular file into a new buffer. Reading stops at the size
+// the file had when it was opened, or earlier at its end.
+ResultCode ReadWholeFile(platform::FileHandle file, InputSource *source) {
+  std::uint64_t size = 0;
+  if (!platform::RegularFileSize(file, &size)) {
+    return Zel_ESYSTEM | platform::kErrorInvalidFunction;
+  }
+  if (size > kMaxInputBytes) return Zel_ESYSTEM | platform::kErrorFileTooLarge;
+  auto *buffer = static_cast<char *>(platform::Allocate(size + 1));
+  if (buffer == nullptr) return Zel_ENOMEM;
+  std::uint64_t filled = 0;
+  while (filled < size) {
+    constexpr std::uint64_t kBlock = 1u << 30;
+    const std::uint64_t wanted = size - filled < kBlock ? size - filled : kBlock;
+    std::uint32_t count = 0;
+    const ResultCode result =
+        platform::ReadBlock(file, buffer + filled, static_cast<std::uint32_t>(wanted), &count);
+    if (result != Zel_OK) {
+      platform::Free(buffer);
+      return result;
+    }
+    if (count == 0) break;
+    filled += count;
+  }
+  buffer[filled] = '\0';
+  *source = InputSource{buffer, static_cast<std::uint32_t>(filled), 0, false};
+  return Zel_OK;
+}
+
 }  // namespace
 
-ResultCode SourceReadChar(InputSource *source, SourceChar *out) {
-  SourceChar ch{};
-  unsigned char byte = 0;
-  ResultCode result = SourceReadByte(source, &byte);
-  if (result != Zel_OK) return result;
-  ch.bytes[0] = byte;
-  ch.length = 1;
-  const std::uint32_t length = SequenceLength(byte);
-  while (ch.length < length) {
-    result = SourceReadByte(source, &byte);
-    if (IsEndOfInput(result)) break;  // a sequence cut off by the end is delivered short
-    if (result != Zel_OK) return result;
-    ch.bytes[ch.length++] = byte;
+ResultCode SourceOpen(std::uint32_t mode, const char *input, InputSource *source) {
+  if (input == nullptr) return Zel_EINVAL;
+  if (mode == static_cast<std::uint32_t>(ParseMode::kFile)) {
+    platform::FileHandle file = platform::kInvalidFile;
+    const ResultCode opened = platform::OpenForReading(input, &file);
+    if (opened != Zel_OK) return opened;
+    const ResultCode result = ReadWholeFile(file, source);
+    platform::Close(file);
+    return result;
   }
-  *out = ch;
+  if (mode != static_cast<std::uint32_t>(ParseMode::kText)) return Zel_EINVAL;
+  // The length is a signed 32-bit count: a text of 2 GiB or more reads as
+  // what that count gives, an empty text when it is negative.
+  const auto count = static_cast<std::int32_t>(static_cast<std::uint32_t>(std::strlen(input)));
+  const std::uint32_t length = count > 0 ? static_cast<std::uint32_t>(count) : 0;
+  auto *buffer = static_cast<char *>(platform::Allocate(std::size_t{length} + 1));
+  if (buffer == nullptr) return Zel_ENOMEM;
+  std::memcpy(buffer, input, length);
+  buffer[length] = '\0';
+  *source = InputSource{buffer, length, 0, false};
   return Zel_OK;
+}
+
+void SourceClose(InputSource *source) {
+  platform::Free(source->data);
+  source->data = nullptr;
+}
+
+char *SourceRelease(InputSource *source) {
+  char *data = source->data;
+  source->data = nullptr;
+  return data;
 }
 
 }  // namespace qorvcfg

@@ -1,5 +1,8 @@
 // Cuts the input into tag tokens (from `<` to the first `>` outside quotes)
 // and text tokens (from the first non-blank character to the next `<`).
+// A character is one UTF-8 sequence cut by its lead byte: a lead byte takes
+// the bytes after it along, whatever they are, even `<`, `>` or a quote.
+// Runs of plain bytes are skipped eight at a time.
 #include <cstring>
 
 #include "markup/markup.h"
@@ -7,177 +10,114 @@
 namespace qorvcfg {
 namespace {
 
-constexpr std::size_t kWorkStep = 1024;
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighs = 0x8080808080808080ull;
 
-bool IsBlank(const SourceChar &ch) {
-  if (ch.length != 1) return false;
-  const unsigned char b = ch.bytes[0];
+bool IsBlankByte(unsigned char b) {
   return b == ' ' || b == '\t' || b == '\n' || b == '\v' || b == '\f' || b == '\r';
 }
 
-bool IsByte(const SourceChar &ch, unsigned char b) { return ch.length == 1 && ch.bytes[0] == b; }
-
-// Collects the bytes of one token; freed on every path.
-class WorkBuffer {
- public:
-  WorkBuffer() = default;
-  WorkBuffer(const WorkBuffer &) = delete;
-  WorkBuffer &operator=(const WorkBuffer &) = delete;
-  ~WorkBuffer() { platform::Free(data_); }
-
-  [[nodiscard]] bool Start() {
-    data_ = static_cast<char *>(platform::Allocate(kWorkStep));
-    capacity_ = data_ != nullptr ? kWorkStep : 0;
-    return data_ != nullptr;
-  }
-
-  // Appends a character, growing so that it and a terminating zero fit.
-  [[nodiscard]] bool Append(const SourceChar &ch) {
-    if (size_ + ch.length + 1 > capacity_) {
-      // Grows by whole steps of 1024 bytes, doubling so that long tokens
-      // cost linear time.
-      std::size_t wanted = capacity_ * 2;
-      while (wanted < size_ + ch.length + 1) wanted += kWorkStep;
-      auto *grown = static_cast<char *>(platform::Allocate(wanted));
-      if (grown == nullptr) return false;
-      std::memcpy(grown, data_, size_);
-      platform::Free(data_);
-      data_ = grown;
-      capacity_ = wanted;
-    }
-    std::memcpy(data_ + size_, ch.bytes, ch.length);
-    size_ += ch.length;
-    return true;
-  }
-
-  // Gives the token its text in an allocation of exactly its length.
-  [[nodiscard]] ResultCode Finish(MarkupToken *token, TokenKind kind) {
-    char *text = static_cast<char *>(platform::Allocate(size_ + 1));
-    if (text == nullptr) return Zel_ENOMEM;
-    std::memcpy(text, data_, size_);
-    text[size_] = '\0';
-    token->kind = kind;
-    token->length = static_cast<std::uint32_t>(size_ + 1);
-    token->text = text;
-    return Zel_OK;
-  }
-
- private:
-  char *data_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
-};
-
-ResultCode LexTagToken(InputSource *source, MarkupToken *token) {
-  WorkBuffer work;
-  if (!work.Start()) return Zel_ENOMEM;
-  SourceChar ch{};
-  ch.length = 1;
-  ch.bytes[0] = '<';
-  if (!work.Append(ch)) return Zel_ENOMEM;
-  unsigned char quote = 0;
-  for (;;) {
-    const ResultCode result = SourceReadChar(source, &ch);
-    if (IsEndOfInput(result)) return Zel_EINVAL;  // unterminated tag
-    if (result != Zel_OK) return result;
-    bool ends = false;
-    if (ch.length == 1) {
-      const unsigned char b = ch.bytes[0];
-      if (quote != 0 && b == quote) {
-        quote = 0;
-      } else if (b == '\'' || b == '"') {
-        quote = b;
-      } else if (quote == 0 && b == '>') {
-        ends = true;
-      }
-    }
-    if (!work.Append(ch)) return Zel_ENOMEM;
-    if (ends) break;
-  }
-  return work.Finish(token, TokenKind::kTag);
+// High bit set in each byte of word that equals b.
+constexpr std::uint64_t BytesEqual(std::uint64_t word, unsigned char b) {
+  const std::uint64_t x = word ^ (kOnes * b);
+  return (x - kOnes) & ~x & kHighs;
 }
 
-// first is the text's first character; on success *ending holds the
-// character that ended the text (a `<`), or is empty at the end of input.
-ResultCode LexTextToken(InputSource *source, const SourceChar &first, MarkupToken *token,
-                        SourceChar *ending) {
-  WorkBuffer work;
-  if (!work.Start()) return Zel_ENOMEM;
-  SourceChar ch = first;
-  *ending = SourceChar{};
+std::uint64_t Load(const char *at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// Position after the character that starts at at (cut short at the end).
+std::uint32_t AfterCharacter(const InputSource *source, std::uint32_t at) {
+  const std::uint32_t length = SequenceLength(static_cast<unsigned char>(source->data[at]));
+  const std::uint32_t left = source->length - at;
+  return at + (length < left ? length : left);
+}
+
+// The first position from at that holds a byte with its top bit set or one
+// of the given delimiters; the length of the input when there is none. The
+// lowest flagged byte of a word is exact; flags above it may be spurious.
+template <unsigned char... kDelimiters>
+std::uint32_t SkipPlain(const InputSource *source, std::uint32_t at) {
+  const char *data = source->data;
+  while (at + 8 <= source->length) {
+    const std::uint64_t word = Load(data + at);
+    const std::uint64_t found = (word & kHighs) | (BytesEqual(word, kDelimiters) | ...);
+    if (found != 0) return at + static_cast<std::uint32_t>(__builtin_ctzll(found) / 8);
+    at += 8;
+  }
+  while (at < source->length) {
+    const auto b = static_cast<unsigned char>(data[at]);
+    if ((b & 0x80) != 0 || ((b == kDelimiters) || ...)) return at;
+    ++at;
+  }
+  return at;
+}
+
+// From the byte after `<`: the position after the ending `>`, or none.
+ResultCode LexTag(InputSource *source, std::uint32_t start, MarkupToken *out) {
+  unsigned char quote = 0;
+  std::uint32_t at = start + 1;
   for (;;) {
-    if (!work.Append(ch)) return Zel_ENOMEM;
-    const ResultCode result = SourceReadChar(source, &ch);
-    if (IsEndOfInput(result)) break;
-    if (result != Zel_OK) return result;
-    if (IsByte(ch, '<')) {
-      *ending = ch;
-      break;
+    at = SkipPlain<'>', '\'', '"'>(source, at);
+    if (at >= source->length) return Zel_EINVAL;  // the input ended inside the tag
+    const auto b = static_cast<unsigned char>(source->data[at]);
+    if ((b & 0x80) != 0) {
+      at = AfterCharacter(source, at);
+      continue;
+    }
+    ++at;
+    if (quote != 0 && b == quote) {
+      quote = 0;
+    } else if (b == '\'' || b == '"') {
+      quote = b;  // also takes the place of the other kind of quote
+    } else if (quote == 0) {
+      *out = MarkupToken{TokenKind::kTag, start, at - start};
+      return Zel_OK;
     }
   }
-  return work.Finish(token, TokenKind::kText);
+}
+
+void LexText(InputSource *source, std::uint32_t start, MarkupToken *out) {
+  std::uint32_t at = start;
+  for (;;) {
+    at = SkipPlain<'<'>(source, at);
+    if (at >= source->length) break;
+    if (source->data[at] == '<') {
+      source->saved_tag = true;
+      break;
+    }
+    at = AfterCharacter(source, at);
+  }
+  *out = MarkupToken{TokenKind::kText, start, at - start};
+  source->position = source->saved_tag ? at + 1 : at;
 }
 
 }  // namespace
 
-ResultCode LexNextToken(InputSource *source, MarkupToken **out) {
-  SourceChar ch{};
-  if (source->saved.length != 0) {
-    ch = source->saved;
-    source->saved = SourceChar{};
+ResultCode LexNextToken(InputSource *source, MarkupToken *out) {
+  std::uint32_t at = source->position;
+  if (source->saved_tag) {
+    source->saved_tag = false;
+    at -= 1;  // the `<` that ended the text
   } else {
-    const ResultCode result = SourceReadChar(source, &ch);
-    if (result != Zel_OK) return result;
+    while (at < source->length && IsBlankByte(static_cast<unsigned char>(source->data[at]))) {
+      ++at;
+    }
+    if (at >= source->length) {
+      source->position = at;
+      return Zel_EEOF;
+    }
+    if (source->data[at] != '<') {
+      LexText(source, at, out);
+      return Zel_OK;
+    }
   }
-  while (IsBlank(ch)) {
-    const ResultCode result = SourceReadChar(source, &ch);
-    if (result != Zel_OK) return result;
-  }
-  auto *token = static_cast<MarkupToken *>(platform::AllocateZeroed(sizeof(MarkupToken)));
-  if (token == nullptr) return Zel_ENOMEM;
-  SourceChar lookahead{};
-  const ResultCode result =
-      IsByte(ch, '<') ? LexTagToken(source, token) : LexTextToken(source, ch, token, &lookahead);
-  if (result != Zel_OK) {
-    FreeToken(token);
-    return result;
-  }
-  source->saved = lookahead;
-  *out = token;
-  return Zel_OK;
-}
-
-MarkupToken *NewTokenList() {
-  auto *head = static_cast<MarkupToken *>(platform::AllocateZeroed(sizeof(MarkupToken)));
-  if (head == nullptr) return nullptr;
-  head->kind = TokenKind::kHead;
-  head->next = head;
-  head->prev = head;
-  return head;
-}
-
-void AppendToken(MarkupToken *head, MarkupToken *token) {
-  token->next = head;
-  token->prev = head->prev;
-  head->prev->next = token;
-  head->prev = token;
-}
-
-void FreeToken(MarkupToken *token) {
-  if (token == nullptr) return;
-  if (token->next != nullptr && token->prev != nullptr && token->next->prev == token &&
-      token->prev->next == token) {
-    token->prev->next = token->next;
-    token->next->prev = token->prev;
-  }
-  platform::Free(token->text);
-  platform::Free(token);
-}
-
-void FreeTokenList(MarkupToken *head) {
-  if (head == nullptr) return;
-  while (head->next != head) FreeToken(head->next);
-  platform::Free(head);
+  const ResultCode result = LexTag(source, at, out);
+  source->position = result == Zel_OK ? out->offset + out->length : source->length;
+  return result;
 }
 
 }  // namespace qorvcfg

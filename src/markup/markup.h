@@ -1,5 +1,7 @@
-// Markup reading: characters from a file or a text, tokens, the element tree
-// and the one parse entry that drives them.
+// Markup reading: the input, tokens, the element tree and the one parse
+// entry that drives them. The input is read whole into one buffer; tokens
+// and elements refer to spans of it, and texts are ended in place, so that
+// nothing is copied before conversion copies what it keeps.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,8 @@ namespace qorvcfg {
 
 struct ElementDescriptor;
 struct ConvertedNode;
+struct RootNodeSink;
+class ReadDiagnostics;
 
 // True for the end-of-input signal, whatever low bits it carries.
 [[nodiscard]] constexpr bool IsEndOfInput(ResultCode result) {
@@ -18,15 +22,10 @@ struct ConvertedNode;
 }
 
 // ---- Input source ---------------------------------------------------------
-inline constexpr std::uint32_t kSourceBlockSize = 1024;
+enum class ParseMode : std::uint32_t { kFile = 1, kText = 2 };
 
-enum class SourceMode : std::uint32_t { kNone = 0, kFile = 1, kText = 2 };
-
-// One character as read: the raw bytes of one UTF-8 sequence.
-struct SourceChar {
-  std::uint32_t length;
-  unsigned char bytes[8];
-};
+// Largest input in bytes: lengths are 32-bit and signed.
+inline constexpr std::uint64_t kMaxInputBytes = 0x7FFFFFFF;
 
 struct Utf8LeadRow {
   std::uint32_t length;
@@ -35,68 +34,132 @@ struct Utf8LeadRow {
 };
 extern const Utf8LeadRow Utf8LeadTable[7];
 
+// Bytes of the character that begins with lead, from Utf8LeadTable; any
+// other byte with its top bit set counts as two.
+[[nodiscard]] std::uint32_t SequenceLength(unsigned char lead);
+
+// The whole input in a buffer of the reader's own, followed by a zero byte.
+// The reader writes zero bytes into it to end texts in place.
 struct InputSource {
-  SourceMode mode;
-  platform::FileHandle file;
-  const unsigned char *data;
-  unsigned char buffer[kSourceBlockSize];
-  std::uint32_t at_end;
-  std::int32_t position;
-  std::int32_t available;
-  SourceChar saved;  // the lexer's one-character look-ahead
+  char *data;
+  std::uint32_t length;    // bytes of input (a text ends at its first zero byte)
+  std::uint32_t position;  // the next byte to lex
+  bool saved_tag;          // look-ahead: a `<` ended the last text and starts a tag
 };
 
-void SourceInitFile(InputSource *source, platform::FileHandle file);
-void SourceInitText(InputSource *source, const char *text);
-[[nodiscard]] ResultCode SourceReadByte(InputSource *source, unsigned char *out);
-[[nodiscard]] ResultCode SourceReadChar(InputSource *source, SourceChar *out);
+// Mode 1: reads the regular file at a UTF-8 path whole; a file that is not a
+// regular file gives Zel_ESYSTEM|1, one larger than kMaxInputBytes
+// Zel_ESYSTEM|223. Mode 2: copies the text up to its first zero byte, its
+// length taken as a signed 32-bit count as it always was. Other modes and a
+// null input give Zel_EINVAL.
+[[nodiscard]] ResultCode SourceOpen(std::uint32_t mode, const char *input, InputSource *source);
+// Frees the buffer (nothing when it was handed on).
+void SourceClose(InputSource *source);
+// Hands the buffer to the caller, who frees it with platform::Free.
+[[nodiscard]] char *SourceRelease(InputSource *source);
 
 // ---- Lexer ----------------------------------------------------------------
-enum class TokenKind : std::uint32_t { kTag = 1, kText = 2, kHead = 999 };
+enum class TokenKind : std::uint32_t { kTag = 1, kText = 2 };
 
+// A span of the input. A tag runs from its `<` to its `>`, both included; a
+// text from its first non-blank character to the byte before the next `<`
+// (or the end of the input). A text is ended in place by the reader, so the
+// `<` after it may already read as zero.
 struct MarkupToken {
-  MarkupToken *next;
-  MarkupToken *prev;
   TokenKind kind;
-  std::uint32_t length;  // bytes of text including the terminating zero
-  char *text;
+  std::uint32_t offset;
+  std::uint32_t length;
 };
 
-// A list is its head token (kind 999); empty, it points at itself.
-[[nodiscard]] MarkupToken *NewTokenList();
-void AppendToken(MarkupToken *head, MarkupToken *token);
-void FreeToken(MarkupToken *token);
-void FreeTokenList(MarkupToken *head);
-
-[[nodiscard]] ResultCode LexNextToken(InputSource *source, MarkupToken **out);
+// Zel_OK with the next token; Zel_EEOF when only blanks remain; Zel_EINVAL
+// when the input ends inside a tag. Allocates nothing.
+[[nodiscard]] ResultCode LexNextToken(InputSource *source, MarkupToken *out);
 
 // ---- Element tree ---------------------------------------------------------
-enum class ElementKind : std::uint32_t { kCleared = 0, kElement = 1, kText = 2 };
-
+// An element. Text is not kept as nodes: an element keeps only its first
+// text child, which is all that conversion reads.
 struct MarkupElement {
-  MarkupElement *next;
+  MarkupElement *next;  // next sibling
   MarkupElement *parent;
-  ElementKind kind;
-  char *text;  // element name, or the text of a text node
-  MarkupElement *first_child;
+  MarkupElement *first_child;  // child elements in input order
   MarkupElement *last_child;
+  const char *name;   // in the input; not zero-terminated
+  const char *value;  // first text child, zero-terminated in place; null if none
+  std::uint32_t name_length;
+  std::uint32_t offset;  // of the start tag's `<`
 };
 
-[[nodiscard]] ResultCode BuildElementTree(const MarkupToken *head, MarkupElement **out_first);
-[[nodiscard]] ResultCode FillElementFromToken(MarkupElement *node, const char *token_text);
-[[nodiscard]] ResultCode AppendChild(MarkupElement *parent, MarkupElement *child);
-void DetachFromParent(MarkupElement *node);
-void ClearElement(MarkupElement *node);
-void FreeElement(MarkupElement *node);
-// Frees every element of a top-level chain with its subtree.
-void FreeElementChain(MarkupElement *first);
+// Elements come from an arena that is rewound as children of the root are
+// converted, so memory follows the largest child rather than the input.
+class ElementArena {
+ public:
+  ElementArena() = default;
+  ElementArena(const ElementArena &) = delete;
+  ElementArena &operator=(const ElementArena &) = delete;
+  ~ElementArena();
+  [[nodiscard]] MarkupElement *New();  // zeroed; null when memory runs out
+  struct Mark {
+    void *chunk;
+    std::uint32_t used;
+  };
+  [[nodiscard]] Mark Now() const { return Mark{current_, used_}; }
+  void Rewind(Mark mark);
+
+ private:
+  struct Chunk;
+  Chunk *first_ = nullptr;
+  Chunk *current_ = nullptr;
+  std::uint32_t used_ = 0;
+};
+
+// Called with each complete child element of the first top-level element.
+using ChildHandler = void (*)(void *context, const MarkupElement *child);
+
+// Builds elements from tokens: start tags open elements (unless they end in
+// `/>`), end tags close the innermost one whatever their name, comments
+// (`<!--` up to the first `>`) and declarations (`<?`) are ignored, text
+// outside the first top-level element is dropped, and nothing after that
+// element is kept. With a handler each complete child of the root is handed
+// over and then forgotten; without one the whole root stays for reading.
+class TreeBuilder {
+ public:
+  TreeBuilder(ElementArena *arena, ChildHandler handler, void *context,
+              ReadDiagnostics *diagnostics)
+      : arena_(arena), handler_(handler), context_(context), diagnostics_(diagnostics) {}
+
+  // Takes one token of source; the only failure is Zel_ENOMEM.
+  [[nodiscard]] ResultCode Add(InputSource *source, const MarkupToken &token);
+  // The input ended: hands over a child still open, reports what is open.
+  void Finish();
+  [[nodiscard]] const MarkupElement *Root() const { return root_; }
+
+ private:
+  void StartTag(const char *tag, std::uint32_t length, std::uint32_t offset,
+                MarkupElement *element);
+  void ChildComplete(MarkupElement *child);
+
+  ElementArena *arena_;
+  ChildHandler handler_;
+  void *context_;
+  ReadDiagnostics *diagnostics_;
+  MarkupElement *root_ = nullptr;
+  MarkupElement *current_ = nullptr;  // innermost open element of the root
+  bool root_closed_ = false;
+  std::uint32_t outside_depth_ = 0;  // open elements after the root
+  ElementArena::Mark children_mark_{};
+};
 
 // ---- Parse entry ----------------------------------------------------------
-enum class ParseMode : std::uint32_t { kFile = 1, kText = 2 };
-
 // Parses a file (mode 1, input is a UTF-8 path) or a text (mode 2) and
-// converts the children of the first top-level element against grammar.
+// converts the children of the first top-level element against grammar. With
+// a reporter, everything left out is reported, and the input buffer is handed
+// to the reporter so that later reports can still find their lines. With a
+// sink, each accepted child of the root goes to the sink as soon as it is
+// converted (out then gets none); a sink that refuses a node stops the
+// conversion, while the input is still read to its end.
 [[nodiscard]] ResultCode ParseMarkup(std::uint32_t mode, const char *input,
-                                     const ElementDescriptor *grammar, ConvertedNode **out);
+                                     const ElementDescriptor *grammar, ConvertedNode **out,
+                                     ReadDiagnostics *diagnostics = nullptr,
+                                     const RootNodeSink *sink = nullptr);
 
 }  // namespace qorvcfg

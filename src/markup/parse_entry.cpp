@@ -1,61 +1,67 @@
-// The one way into the markup reader: open, lex, build the tree, convert the
-// first top-level element's children, free everything.
+// The one way into the markup reader: read the input, lex it, build the
+// elements and convert each child of the first top-level element as soon as
+// it is complete, then free everything but the converted nodes.
 #include "markup/markup.h"
 #include "schema/schema.h"
 
 namespace qorvcfg {
+namespace {
+
+struct RootConversion {
+  ConversionLevel level;
+  bool started;
+  bool failed;  // the level's tables could not be allocated
+  ReadDiagnostics *diagnostics;
+};
+
+void ConvertRootChild(void *context, const MarkupElement *child) {
+  auto *conversion = static_cast<RootConversion *>(context);
+  if (conversion->failed) return;
+  LevelConvertElement(&conversion->level, child, conversion->diagnostics);
+}
+
+}  // namespace
 
 ResultCode ParseMarkup(std::uint32_t mode, const char *input, const ElementDescriptor *grammar,
-                       ConvertedNode **out) {
-  // The source is large (it holds a block buffer) and lives for this call.
+                       ConvertedNode **out, ReadDiagnostics *diagnostics,
+                       const RootNodeSink *sink) {
   InputSource source;
-  if (mode == static_cast<std::uint32_t>(ParseMode::kFile)) {
-    if (input == nullptr) return Zel_EINVAL;
-    platform::FileHandle file = platform::kInvalidFile;
-    const ResultCode opened = platform::OpenForReading(input, &file);
-    if (opened != Zel_OK) return opened;
-    SourceInitFile(&source, file);
-  } else if (mode == static_cast<std::uint32_t>(ParseMode::kText)) {
-    if (input == nullptr) return Zel_EINVAL;
-    SourceInitText(&source, input);
+  ResultCode result = SourceOpen(mode, input, &source);
+  if (result != Zel_OK) return result;
+  if (diagnostics != nullptr) diagnostics->SetInput(source.data, source.length, false);
+
+  RootConversion conversion{};
+  conversion.diagnostics = diagnostics;
+  // The root's level starts before its first child can arrive, so that a
+  // child never waits; a level that cannot start fails the parse below.
+  conversion.started = LevelStart(&conversion.level, grammar);
+  conversion.failed = !conversion.started;
+  if (conversion.started) conversion.level.sink = sink;
+  {
+    ElementArena arena;
+    TreeBuilder tree(&arena, ConvertRootChild, &conversion, diagnostics);
+    MarkupToken token;
+    while ((result = LexNextToken(&source, &token)) == Zel_OK) {
+      result = tree.Add(&source, token);
+      if (result != Zel_OK) break;
+    }
+    if (IsEndOfInput(result)) {
+      tree.Finish();
+      result = Zel_OK;
+      if (tree.Root() != nullptr && conversion.failed) result = Zel_ENOMEM;
+    }
+    ConvertedNode *nodes = conversion.started ? LevelFinish(&conversion.level) : nullptr;
+    if (result != Zel_OK) {
+      ReleaseNodeList(nodes);
+    } else if (tree.Root() != nullptr) {
+      *out = nodes;
+    }
+  }
+  if (diagnostics != nullptr) {
+    diagnostics->SetInput(SourceRelease(&source), source.length, true);
   } else {
-    return Zel_EINVAL;
+    SourceClose(&source);
   }
-
-  auto finish_source = [&source] {
-    if (source.mode == SourceMode::kFile) platform::Close(source.file);
-    source.mode = SourceMode::kNone;
-    source.file = platform::kInvalidFile;
-  };
-
-  MarkupToken *tokens = NewTokenList();
-  if (tokens == nullptr) {
-    finish_source();
-    return Zel_ENOMEM;
-  }
-  ResultCode result;
-  for (;;) {
-    MarkupToken *token = nullptr;
-    result = LexNextToken(&source, &token);
-    if (result != Zel_OK) break;
-    AppendToken(tokens, token);
-  }
-  finish_source();
-  if (!IsEndOfInput(result)) {
-    FreeTokenList(tokens);
-    return result;
-  }
-
-  MarkupElement *tree = nullptr;
-  result = BuildElementTree(tokens, &tree);
-  FreeTokenList(tokens);
-  if (result != Zel_OK) {
-    FreeElementChain(tree);
-    return result;
-  }
-  if (tree == nullptr) return Zel_OK;
-  result = ConvertElements(grammar, tree->first_child, out);
-  FreeElementChain(tree);
   return result;
 }
 

@@ -54,6 +54,10 @@ inline constexpr std::uint32_t kErrorLockViolation = 33;
 inline constexpr std::uint32_t kErrorBusy = 170;
 inline constexpr std::uint32_t kErrorWriteFault = 29;
 inline constexpr std::uint32_t kErrorReadFault = 30;
+// A read refuses files that are not regular files, and files too large for
+// the reader's 32-bit lengths, with these.
+inline constexpr std::uint32_t kErrorInvalidFunction = 1;
+inline constexpr std::uint32_t kErrorFileTooLarge = 223;
 
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kInvalidFile = -1;
@@ -67,6 +71,9 @@ inline constexpr FileHandle kInvalidFile = -1;
 // Reads up to size bytes; *read_count is 0 at the end of the file.
 [[nodiscard]] ResultCode ReadBlock(FileHandle file, void *buffer, std::uint32_t size,
                                    std::uint32_t *read_count);
+// Size in bytes of an open file when it is a regular file on disk; false for
+// anything else (a device, a pipe), whose length is unknown or endless.
+[[nodiscard]] bool RegularFileSize(FileHandle file, std::uint64_t *size);
 // Writes all size bytes in one call; Zel_ESYSTEM|e on failure.
 [[nodiscard]] ResultCode WriteBytes(FileHandle file, const void *bytes, std::uint32_t size);
 // Closes the file; a failure is not reported.

@@ -208,6 +208,13 @@ ResultCode ReadBlock(FileHandle file, void *buffer, std::uint32_t size, std::uin
   return Zel_OK;
 }
 
+bool RegularFileSize(FileHandle file, std::uint64_t *size) {
+  struct stat info;
+  if (fstat(static_cast<int>(file), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  *size = static_cast<std::uint64_t>(info.st_size);
+  return true;
+}
+
 ResultCode WriteBytes(FileHandle file, const void *bytes, std::uint32_t size) {
   // Windows writes all bytes of a file write in one call; write() may stop
   // short, so go on until everything is out.

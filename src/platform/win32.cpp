@@ -61,6 +61,14 @@ ResultCode ReadBlock(FileHandle file, void *buffer, std::uint32_t size, std::uin
   return Zel_OK;
 }
 
+bool RegularFileSize(FileHandle file, std::uint64_t *size) {
+  if (GetFileType(ToHandle(file)) != FILE_TYPE_DISK) return false;
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(ToHandle(file), &length)) return false;
+  *size = static_cast<std::uint64_t>(length.QuadPart);
+  return true;
+}
+
 ResultCode WriteBytes(FileHandle file, const void *bytes, std::uint32_t size) {
 #if defined(QORVCFG_TEST_HOOKS)
   if (InjectedFileFailure(FileCall::kWrite)) return Zel_ESYSTEM | kErrorWriteFault;

@@ -37,10 +37,18 @@ void ReleaseNodeValue(ConvertedNode *node) {
 
 void ReleaseNodeList(ConvertedNode *first) {
   while (first != nullptr) {
-    ConvertedNode *next = first->next;
-    ReleaseNodeValue(first);
-    platform::Free(first);
-    first = next;
+    ConvertedNode *node = first;
+    first = node->next;
+    if (node->kind == ValueKind::kNested && node->value.nested != nullptr) {
+      // The nested nodes join the rest of the walk: no recursion, however deep.
+      ConvertedNode *last = node->value.nested;
+      while (last->next != nullptr) last = last->next;
+      last->next = first;
+      first = node->value.nested;
+      node->kind = ValueKind::kNone;
+    }
+    ReleaseNodeValue(node);
+    platform::Free(node);
   }
 }
 

@@ -15,14 +15,13 @@ ResultCode ConvertEnumList(const MarkupElement *element, const ConstraintRecord 
   KeywordEntry *head = nullptr;
   KeywordEntry *tail = nullptr;
   for (const MarkupElement *child = element->first_child; child != nullptr; child = child->next) {
-    if (child->kind != ElementKind::kElement) continue;
-    const char *word = child->text;
-    const std::size_t word_length = std::strlen(word);
+    const char *word = child->name;
+    const std::size_t word_length = child->name_length;
     const auto length = static_cast<std::int64_t>(word_length);
     if (bounds != nullptr && (length < bounds->minimum || length > bounds->maximum)) continue;
     bool repeated = false;
     for (const KeywordEntry *e = head; e != nullptr && !repeated; e = e->next) {
-      repeated = std::strcmp(e->keyword, word) == 0;
+      repeated = std::strncmp(e->keyword, word, word_length) == 0 && e->keyword[word_length] == 0;
     }
     if (repeated) continue;
     const char *text = ElementValueText(child);
@@ -46,23 +45,6 @@ ResultCode ConvertEnumList(const MarkupElement *element, const ConstraintRecord 
   }
   node->kind = ValueKind::kEnumList;
   node->value.entries = head;
-  *out = node;
-  return Zel_OK;
-}
-
-ResultCode ConvertNested(const MarkupElement *element, const ElementDescriptor *grammar,
-                         std::uint32_t depth, ConvertedNode **out) {
-  if (depth >= kMaxNestingDepth) return Zel_EINVAL;
-  ConvertedNode *node = NewNode(ValueKind::kNested);
-  if (node == nullptr) return Zel_ENOMEM;
-  ConvertedNode *nested = nullptr;
-  const ResultCode result =
-      ConvertElementsAtDepth(grammar, element->first_child, depth + 1, &nested);
-  if (result != Zel_OK || nested == nullptr) {
-    platform::Free(node);
-    return result != Zel_OK ? result : Zel_EINVAL;
-  }
-  node->value.nested = nested;
   *out = node;
   return Zel_OK;
 }

@@ -6,10 +6,13 @@
 #include <cstdint>
 
 #include "qorvcfg.h"
+#include "schema/duplicate_table.h"
+#include "schema/read_diagnostics.h"
 
 namespace qorvcfg {
 
 struct MarkupElement;
+class ReadDiagnostics;
 
 enum class ValueKind : std::uint32_t {
   kNone = 0,
@@ -54,13 +57,10 @@ static_assert(sizeof(NodeValue) == 48);
 struct ConvertedNode {
   ConvertedNode *next;
   const ElementDescriptor *descriptor;
-  ValueKind kind;  // kNone once a consumer took the value
+  ValueKind kind;        // kNone once a consumer took the value
+  std::uint32_t offset;  // of the element's `<` in its input, for diagnostics
   NodeValue value;
 };
-
-// Deepest nesting that conversion follows; deeper nested elements are left
-// out, which bounds every later walk over nodes, items and values.
-inline constexpr std::uint32_t kMaxNestingDepth = 1000;
 
 // ---- Nodes and entries ----------------------------------------------------
 void ReleaseNodeValue(ConvertedNode *node);
@@ -71,13 +71,54 @@ void ReleaseKeywordList(KeywordEntry *first);
 
 // ---- Driver ---------------------------------------------------------------
 [[nodiscard]] ResultCode ConvertElements(const ElementDescriptor *grammar,
-                                         const MarkupElement *first, ConvertedNode **out);
+                                         const MarkupElement *first, ConvertedNode **out,
+                                         ReadDiagnostics *diagnostics = nullptr);
+
+// Where a reader may send the accepted nodes of the root level at once,
+// instead of collecting them: a loader that keeps them as values and finds
+// earlier equal siblings among those values.
+struct RootNodeSink {
+  void *context;
+  // True when an earlier accepted sibling equals node; *earlier_offset then
+  // says where that sibling's element starts.
+  bool (*find_equal)(void *context, const ConvertedNode *node, std::uint32_t *earlier_offset);
+  // Takes an accepted node and releases it. Anything but Zel_OK stops the
+  // conversion of further elements.
+  ResultCode (*take)(void *context, ConvertedNode *node);
+};
+
+// One level of conversion that takes its elements one at a time, so that a
+// reader can convert each child of the root as soon as it is complete.
+struct ConversionLevel {
+  static constexpr std::uint32_t kRowsInPlace = 16;
+  const ElementDescriptor *grammar;
+  std::uint32_t *spilled;  // the counters when the grammar has more rows than fit in place
+  std::uint32_t in_place[kRowsInPlace];
+  DuplicateTable accepted;
+  ConvertedNode *head;
+  ConvertedNode *tail;
+  const RootNodeSink *sink;  // null: accepted nodes are collected in head..tail
+  ResultCode stopped;        // what the sink answered when it refused a node
+  // Nodes accepted per row, in row order.
+  [[nodiscard]] std::uint32_t *Counters() { return spilled != nullptr ? spilled : in_place; }
+};
+// False when the counter table cannot be allocated (nothing to release).
+[[nodiscard]] bool LevelStart(ConversionLevel *level, const ElementDescriptor *grammar);
+// Converts one element with everything nested in it, and keeps or drops it.
+// Follows the nesting with an explicit stack, to any depth.
+void LevelConvertElement(ConversionLevel *level, const MarkupElement *element,
+                         ReadDiagnostics *diagnostics);
+// Ends the level: frees its tables and gives its accepted nodes in order.
+[[nodiscard]] ConvertedNode *LevelFinish(ConversionLevel *level);
 [[nodiscard]] ResultCode FindDuplicateNode(const ConvertedNode *node,
                                            const ConvertedNode *accepted);
 [[nodiscard]] bool CompareNodes(const ConvertedNode *a, const ConvertedNode *b);
 [[nodiscard]] bool CompareNestedNodes(const ConvertedNode *a, const ConvertedNode *b);
 // The text of the first text child, or null.
 [[nodiscard]] const char *ElementValueText(const MarkupElement *element);
+// The first row of the grammar named name (length bytes), or null.
+[[nodiscard]] const ElementDescriptor *FindRow(const ElementDescriptor *grammar, const char *name,
+                                               std::size_t length, std::size_t *position);
 
 // ---- Text helpers ---------------------------------------------------------
 [[nodiscard]] ResultCode IsNameText(const char *text);
@@ -106,14 +147,15 @@ void ReleaseKeywordList(KeywordEntry *first);
 [[nodiscard]] ResultCode ConvertEnumList(const MarkupElement *element,
                                          const ConstraintRecord *bounds, ConvertedNode **out);
 [[nodiscard]] ResultCode ConvertNested(const MarkupElement *element,
-                                       const ElementDescriptor *grammar, std::uint32_t depth,
-                                       ConvertedNode **out);
+                                       const ElementDescriptor *grammar, ConvertedNode **out);
 [[nodiscard]] ResultCode ConvertDefault(const MarkupElement *element, ConvertedNode **out);
 
-// Internal: the driver with the nesting depth it is called at.
-[[nodiscard]] ResultCode ConvertElementsAtDepth(const ElementDescriptor *grammar,
-                                                const MarkupElement *first, std::uint32_t depth,
-                                                ConvertedNode **out);
+// Converts an element by a scalar kind (every kind but 8), giving one node.
+[[nodiscard]] ResultCode ConvertByKind(const ElementDescriptor *row, const MarkupElement *element,
+                                       ConvertedNode **out);
+// Says why an element of row did not convert with result, in one line.
+void DescribeConversionFailure(const ElementDescriptor *row, const MarkupElement *element,
+                               ResultCode result, MessageText *message);
 
 // A new node of the given kind with nothing in it; null when memory runs out.
 [[nodiscard]] ConvertedNode *NewNode(ValueKind kind);

@@ -1,107 +1,350 @@
 // Reads data into a handle: derive the data grammar, parse with it, and load
-// each converted node as a value, descending into structures.
+// each converted node as a value, descending into structures with an
+// explicit stack rather than recursion.
 #include <cstring>
 
+#include "api/observed_reads.h"
 #include "definition/definition.h"
 #include "markup/markup.h"
 #include "platform/platform.h"
+#include "store/loaded_value_matching.h"
 #include "store/store.h"
 
 namespace qorvcfg {
 namespace {
 
-ResultCode NodeToRecord(DataValue *value, ConvertedNode *node, OrphanList *orphans) {
+// Every loaded value is made here: unlinked, with an empty nested container;
+// its item is set once the node's row has been matched.
+DataValue *NewLoadedValue(OrphanList *orphans) { return NewValue(nullptr, orphans); }
+
+// Fills the record of a value from a node of any kind but nested.
+void ScalarToRecord(DataValue *value, ConvertedNode *node) {
   DataRecord &record = value->record;
   NodeValue &source = node->value;
   switch (node->kind) {
     case ValueKind::kInteger:
       record.type = Zel_TYPE_INTEGER;
       record.payload.integer = source.integer;
-      return Zel_OK;
+      return;
     case ValueKind::kString:
       record.type = Zel_TYPE_STRING;
       record.payload.text = source.text;
       node->kind = ValueKind::kNone;
-      return Zel_OK;
+      return;
     case ValueKind::kBoolean:
       record.type = Zel_TYPE_BOOLEAN;
       record.payload.boolean = source.boolean;
-      return Zel_OK;
+      return;
     case ValueKind::kIpAddress:
       record.type = Zel_TYPE_IPADDR;
       record.payload.ipaddr = source.ipaddr;
       node->kind = ValueKind::kNone;
-      return Zel_OK;
+      return;
     case ValueKind::kKeyword:
       record.type = Zel_TYPE_ENUMERATION;
       record.payload.keyword = source.text;
       node->kind = ValueKind::kNone;
-      return Zel_OK;
-    case ValueKind::kNested: {
-      ResultCode result = ContainerInit(&record.nested, value->item->children);
-      if (result != Zel_OK) {
-        record.type = Zel_TYPE_NONE;
-        return result;
-      }
-      result = LoadConvertedNodes(source.nested, &record.nested, orphans);
-      if (result != Zel_OK) {
-        ContainerClear(&record.nested);
-        ContainerMakeEmpty(&record.nested);
-        record.type = Zel_TYPE_NONE;
-        return result;
-      }
-      record.type = Zel_TYPE_STRUCTURE;
-      record.payload.structure = record.nested.next;
-      return Zel_OK;
-    }
+      return;
     default:
       record.type = Zel_TYPE_NONE;
-      return Zel_OK;
+      return;
   }
 }
+
+// One level being loaded: its nodes, its container, and the structure
+// value that owns the container (none at the top).
+struct LoadFrame {
+  ConvertedNode *cursor;
+  DataContainer *container;
+  DataValue *owner;
+  std::int64_t owner_position;  // the owner's item in the enclosing container
+};
+
+class LoadStack {
+ public:
+  LoadStack() = default;
+  LoadStack(const LoadStack &) = delete;
+  LoadStack &operator=(const LoadStack &) = delete;
+  ~LoadStack() {
+    if (frames_ != in_place_) platform::Free(frames_);
+  }
+  [[nodiscard]] bool Push(const LoadFrame &frame) {
+    if (size_ == capacity_) {
+      const std::size_t grown = capacity_ * 2;
+      auto *fresh = static_cast<LoadFrame *>(platform::Allocate(grown * sizeof(LoadFrame)));
+      if (fresh == nullptr) return false;
+      std::memcpy(fresh, frames_, size_ * sizeof(LoadFrame));
+      if (frames_ != in_place_) platform::Free(frames_);
+      frames_ = fresh;
+      capacity_ = grown;
+    }
+    frames_[size_++] = frame;
+    return true;
+  }
+  [[nodiscard]] std::size_t Size() const { return size_; }
+  [[nodiscard]] LoadFrame &Top() { return frames_[size_ - 1]; }
+  LoadFrame Pop() { return frames_[--size_]; }
+
+ private:
+  static constexpr std::size_t kInPlace = 8;  // most data nests no deeper
+  LoadFrame in_place_[kInPlace];
+  LoadFrame *frames_ = in_place_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = kInPlace;
+};
+
+void EmptyContainer(DataContainer *container) { ContainerEmpty(container); }
+
+// After a failure: every level from the innermost out is emptied (the top
+// level only when asked), and each structure value that was being filled is
+// released.
+ResultCode Unwind(LoadStack *stack, ResultCode failure, bool empty_top) {
+  while (stack->Size() != 0) {
+    const LoadFrame level = stack->Pop();
+    if (level.owner != nullptr || empty_top) EmptyContainer(level.container);
+    if (level.owner != nullptr) {
+      ContainerClear(&level.owner->record.nested);
+      ContainerMakeEmpty(&level.owner->record.nested);
+      level.owner->record.type = Zel_TYPE_NONE;
+      ValueRelease(level.owner);
+    }
+  }
+  return failure;
+}
+
+// Loads nodes into container, descending into structures.
+ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList *orphans,
+                     bool empty_top) {
+  LoadStack stack;
+  if (!stack.Push(LoadFrame{nodes, container, nullptr, 0})) {
+    return Unwind(&stack, Zel_ENOMEM, empty_top);
+  }
+  while (stack.Size() != 0) {
+    LoadFrame &level = stack.Top();
+    if (level.cursor == nullptr) {
+      // A structure's children are all in: the structure joins its level.
+      const LoadFrame done = stack.Pop();
+      if (done.owner == nullptr) break;
+      DataValue *value = done.owner;
+      value->record.type = Zel_TYPE_STRUCTURE;
+      value->record.payload.structure = value->record.nested.next;
+      DataContainer *parent = stack.Top().container;
+      const ResultCode result =
+          ContainerInsertValue(parent, static_cast<std::uint32_t>(done.owner_position), value);
+      if (result != Zel_OK) {
+        ValueRelease(value);
+        return Unwind(&stack, result, empty_top);
+      }
+      continue;
+    }
+    ConvertedNode *node = level.cursor;
+    level.cursor = node->next;
+    DataValue *value = NewLoadedValue(orphans);
+    if (value == nullptr) return Unwind(&stack, Zel_ENOMEM, empty_top);
+    const std::int64_t position = FindItemByName(level.container, node->descriptor->name);
+    if (position < 0) {
+      ValueRelease(value);
+      return Unwind(&stack, Zel_ENOTFOUND, empty_top);
+    }
+    value->item = level.container->items[position];
+    if (node->kind == ValueKind::kNested) {
+      const ResultCode result = ContainerInit(&value->record.nested, value->item->children);
+      if (result != Zel_OK) {
+        ValueRelease(value);
+        return Unwind(&stack, result, empty_top);
+      }
+      if (!stack.Push(LoadFrame{node->value.nested, &value->record.nested, value, position})) {
+        ContainerClear(&value->record.nested);
+        ContainerMakeEmpty(&value->record.nested);
+        ValueRelease(value);
+        return Unwind(&stack, Zel_ENOMEM, empty_top);
+      }
+      continue;
+    }
+    ScalarToRecord(value, node);
+    const ResultCode result =
+        ContainerInsertValue(level.container, static_cast<std::uint32_t>(position), value);
+    if (result != Zel_OK) {
+      ValueRelease(value);
+      return Unwind(&stack, result, empty_top);
+    }
+  }
+  return Zel_OK;
+}
+
+// Loads each accepted child of the root as soon as it is converted. Equal
+// siblings are found among the values this read loaded, through a table of
+// the nodes' hashes. A read that fails in its markup takes its values out
+// again; a read that fails while loading empties the container.
+class RootLoader {
+ public:
+  RootLoader(DataContainer *container, OrphanList *orphans, bool keep_offsets)
+      : container_(container),
+        orphans_(orphans),
+        mark_(ListHead(container)->prev),
+        keep_offsets_(keep_offsets) {}
+  RootLoader(const RootLoader &) = delete;
+  RootLoader &operator=(const RootLoader &) = delete;
+  ~RootLoader() { platform::Free(values_); }
+
+  [[nodiscard]] RootNodeSink Sink() { return RootNodeSink{this, &FindEqualThunk, &TakeThunk}; }
+  [[nodiscard]] ResultCode Failure() const { return failure_; }
+
+  // Takes out every value this read linked; the container is as before it.
+  void TakeBack() {
+    ListLinks *head = ListHead(container_);
+    while (head->prev != mark_) {
+      auto *value = reinterpret_cast<DataValue *>(head->prev);
+      const std::int64_t position = FindItemByPointer(container_, value->item);
+      if (position >= 0) (void)IndexRemoveNode(container_->indexes[position], &value->node);
+      UnlinkValue(value);
+      ValueRelease(value);
+    }
+  }
+  void Empty() { EmptyContainer(container_); }
+
+ private:
+  // The table is three arrays in one block: the value of each slot, the low
+  // half of its node's hash (which picks the slot, and checks candidates),
+  // and, only when positions are reported, its element's offset: twelve
+  // bytes a slot for plain reads.
+  // Never 0, which marks an empty slot: a probe that finds no match reads
+  // only the small array of checks.
+  static std::uint32_t Check(std::uint64_t hash) {
+    const auto check = static_cast<std::uint32_t>(hash);
+    return check != 0 ? check : 1;
+  }
+  [[nodiscard]] std::uint32_t *Checks() const {
+    return reinterpret_cast<std::uint32_t *>(values_ + capacity_);
+  }
+  [[nodiscard]] std::uint32_t *Offsets() const { return Checks() + capacity_; }
+
+  static bool FindEqualThunk(void *self, const ConvertedNode *node, std::uint32_t *offset) {
+    return static_cast<RootLoader *>(self)->FindEqual(node, offset);
+  }
+  static ResultCode TakeThunk(void *self, ConvertedNode *node) {
+    return static_cast<RootLoader *>(self)->Take(node);
+  }
+
+  bool FindEqual(const ConvertedNode *node, std::uint32_t *offset) {
+    std::uint64_t hash = 0;
+    if (!HashNode(node, &hash)) return false;
+    if (walk_) {  // the table could not grow: every value of this read is looked at
+      const ListLinks *head = ListHead(container_);
+      for (const ListLinks *link = mark_->next; link != head; link = link->next) {
+        if (NodeEqualsValue(node, reinterpret_cast<const DataValue *>(link))) {
+          *offset = kNoOffset;
+          return true;
+        }
+      }
+      return false;
+    }
+    if (values_ == nullptr) return false;
+    const std::uint32_t check = Check(hash);
+    for (std::size_t i = check & (capacity_ - 1);; i = (i + 1) & (capacity_ - 1)) {
+      const std::uint32_t at = Checks()[i];
+      if (at == 0) return false;
+      if (at == check && NodeEqualsValue(node, values_[i])) {
+        *offset = keep_offsets_ ? Offsets()[i] : kNoOffset;
+        return true;
+      }
+    }
+  }
+
+  ResultCode Take(ConvertedNode *node) {
+    std::uint64_t hash = 0;
+    const bool hashed = HashNode(node, &hash);  // before loading takes its texts
+    const std::uint32_t offset = node->offset;
+    const ResultCode result = LoadNodes(node, container_, orphans_, false);
+    ReleaseNodeList(node);
+    if (result != Zel_OK) {
+      failure_ = result;
+      return result;
+    }
+    if (hashed && !walk_) {
+      const auto *value = reinterpret_cast<const DataValue *>(ListHead(container_)->prev);
+      // At most three quarters full.
+      if ((used_ + 1) * 4 > capacity_ * 3 && !Grow()) {
+        walk_ = true;
+      } else {
+        Place(value, Check(hash), offset);
+        ++used_;
+      }
+    }
+    return Zel_OK;
+  }
+
+  void Place(const DataValue *value, std::uint32_t check, std::uint32_t offset) {
+    std::size_t i = check & (capacity_ - 1);
+    while (Checks()[i] != 0) i = (i + 1) & (capacity_ - 1);
+    values_[i] = value;
+    Checks()[i] = check;
+    if (keep_offsets_) Offsets()[i] = offset;
+  }
+
+  bool Grow() {
+    const std::size_t grown = capacity_ == 0 ? 64 : capacity_ * 2;
+    const std::size_t slot_bytes =
+        sizeof(DataValue *) + sizeof(std::uint32_t) * (keep_offsets_ ? 2 : 1);
+    auto *fresh = static_cast<const DataValue **>(platform::AllocateZeroed(grown * slot_bytes));
+    if (fresh == nullptr) return false;
+    const DataValue **old_values = values_;
+    const std::uint32_t *old_checks = Checks();
+    const std::uint32_t *old_offsets = Offsets();
+    const std::size_t old_capacity = capacity_;
+    values_ = fresh;
+    capacity_ = grown;
+    for (std::size_t i = 0; i < old_capacity; ++i) {
+      if (old_values[i] != nullptr) {
+        Place(old_values[i], old_checks[i], keep_offsets_ ? old_offsets[i] : kNoOffset);
+      }
+    }
+    platform::Free(old_values);
+    return true;
+  }
+
+  DataContainer *container_;
+  OrphanList *orphans_;
+  ListLinks *mark_;  // the last value before this read
+  ResultCode failure_ = Zel_OK;
+  bool keep_offsets_;
+  const DataValue **values_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t used_ = 0;
+  bool walk_ = false;
+};
 
 }  // namespace
 
 ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container, OrphanList *orphans) {
-  ResultCode result = Zel_OK;
-  for (ConvertedNode *node = nodes; node != nullptr; node = node->next) {
-    DataValue *value = NewValue(nullptr, orphans);
-    if (value == nullptr) {
-      result = Zel_ENOMEM;
-      break;
-    }
-    const std::int64_t position = FindItemByName(container, node->descriptor->name);
-    if (position < 0) {
-      ValueRelease(value);
-      result = Zel_ENOTFOUND;
-      break;
-    }
-    value->item = container->items[position];
-    result = NodeToRecord(value, node, orphans);
-    if (result == Zel_OK) {
-      result = ContainerInsertValue(container, static_cast<std::uint32_t>(position), value);
-    }
+  return LoadNodes(nodes, container, orphans, true);
+}
+
+ResultCode ReadConfigReporting(std::uint32_t mode, const char *input, ConfigHandle *handle,
+                               ReadDiagnostics *diagnostics) {
+  if (input == nullptr || handle == nullptr) return Zel_EINVAL;
+  ElementDescriptor *grammar = BuildDataGrammar(handle->items);
+  if (grammar == nullptr) return Zel_ENOMEM;
+  ResultCode result;
+  {
+    RootLoader loader(&handle->data, &StateOf(handle)->orphans, diagnostics != nullptr);
+    const RootNodeSink sink = loader.Sink();
+    ConvertedNode *nodes = nullptr;  // stays empty: the loader takes every node
+    result = ParseMarkup(mode, input, grammar, &nodes, diagnostics, &sink);
+    ReleaseNodeList(nodes);
     if (result != Zel_OK) {
-      ValueRelease(value);
-      break;
+      loader.TakeBack();  // a markup error or an input that could not be read
+    } else if (loader.Failure() != Zel_OK) {
+      loader.Empty();
+      result = loader.Failure();
     }
   }
-  if (result != Zel_OK) ContainerEmpty(container);
+  ReleaseDataGrammar(grammar);
   return result;
 }
 
 ResultCode ReadConfig(std::uint32_t mode, const char *input, ConfigHandle *handle) {
-  if (input == nullptr || handle == nullptr) return Zel_EINVAL;
-  ElementDescriptor *grammar = BuildDataGrammar(handle->items);
-  if (grammar == nullptr) return Zel_ENOMEM;
-  ConvertedNode *nodes = nullptr;
-  ResultCode result = ParseMarkup(mode, input, grammar, &nodes);
-  if (result == Zel_OK) {
-    result = LoadConvertedNodes(nodes, &handle->data, &StateOf(handle)->orphans);
-    ReleaseNodeList(nodes);
-  }
-  ReleaseDataGrammar(grammar);
-  return result;
+  return ReadConfigReporting(mode, input, handle, nullptr);
 }
 
 }  // namespace qorvcfg

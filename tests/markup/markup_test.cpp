@@ -1,171 +1,159 @@
-// Reading markup: characters, tokens, the element tree and the parse entry,
-// from texts and files alike.
+// Reading markup: tokens, the element tree and the parse entry, from texts
+// and files alike.
 #include "markup/markup.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "schema/schema.h"
+#include "support/fault_sweep.h"
 #include "support/test_files.h"
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace qorvcfg::test {
 namespace {
 
-// Starts source on a file holding bytes; the caller closes the handle.
-platform::FileHandle FileSource(const std::string &bytes, InputSource *source) {
-  const std::string path = TempPath("markup");
-  WriteFile(path, bytes);
-  platform::FileHandle file = platform::kInvalidFile;
-  EXPECT_EQ(platform::OpenForReading(path.c_str(), &file), Zel_OK);
-  SourceInitFile(source, file);
-  return file;
+// Opens a source on bytes: as a file (mode 1), which may hold zero bytes,
+// or as a text (mode 2).
+InputSource OpenSource(const std::string &bytes, std::uint32_t mode = 2) {
+  InputSource source{};
+  if (mode == 1) {
+    const std::string path = TempPath("markup");
+    WriteFile(path, bytes);
+    EXPECT_EQ(SourceOpen(1, path.c_str(), &source), Zel_OK);
+  } else {
+    EXPECT_EQ(SourceOpen(2, bytes.c_str(), &source), Zel_OK);
+  }
+  return source;
 }
 
-TEST(InputSource, CutsSequencesByLeadByte) {
-  const struct {
-    std::string bytes, chars;  // characters joined by '|'
-  } rows[] = {
-      {"\xEF\xBB\xBF<", "\xEF\xBB\xBF|<"},  // byte order mark: one character
-      {"\xE2\x82", "\xE2\x82"},             // cut by the end: delivered short
-      {"\x80<a", "\x80<|a"},                // continuation bytes are not examined
-      {"\xFEzy", "\xFEz|y"},
-      {"\xF0\x9F\x98\x80!", "\xF0\x9F\x98\x80|!"},
-      {"\xFCzyxwvu", "\xFCzyxwv|u"},
-      {std::string("a\0b", 3), std::string("a|\0|b", 5)},  // a text would end at the zero
-  };
-  for (const auto &row : rows) {
-    SCOPED_TRACE(row.bytes);
-    InputSource source;
-    const platform::FileHandle file = FileSource(row.bytes, &source);
-    std::string chars;
-    SourceChar ch{};
-    ResultCode last;
-    while ((last = SourceReadChar(&source, &ch)) == Zel_OK) {
-      for (std::uint32_t i = ch.length; i < 8; ++i) EXPECT_EQ(ch.bytes[i], 0) << "byte " << i;
-      chars +=
-          (chars.empty() ? "" : "|") + std::string(reinterpret_cast<char *>(ch.bytes), ch.length);
+// The token texts joined by |; *last gets the code that ended lexing.
+std::string Tokens(const std::string &bytes, ResultCode *last, std::uint32_t mode = 2) {
+  InputSource source = OpenSource(bytes, mode);
+  std::string out;
+  MarkupToken token{};
+  while ((*last = LexNextToken(&source, &token)) == Zel_OK) {
+    const std::string text(source.data + token.offset, token.length);
+    EXPECT_EQ(token.kind, text[0] == '<' ? TokenKind::kTag : TokenKind::kText) << text;
+    out += (out.empty() ? "" : "|") + text;
+  }
+  SourceClose(&source);
+  return out;
+}
+
+// name="value"(children) for the root and everything in it.
+std::string Dump(const MarkupElement *root) {
+  std::string out;
+  const MarkupElement *node = root;
+  while (node != nullptr) {
+    out += node->name_length == 0 ? "''" : std::string(node->name, node->name_length);
+    if (node->value != nullptr) out += "=\"" + std::string(node->value) + "\"";
+    if (node->first_child != nullptr) {
+      out += "(";
+      node = node->first_child;
+      continue;
     }
-    EXPECT_EQ(chars, row.chars);
-    EXPECT_EQ(last, Zel_EEOF);
-    ch.length = 7;
-    EXPECT_EQ(SourceReadChar(&source, &ch), Zel_EEOF);  // stays at the end
-    EXPECT_EQ(ch.length, 7u);
-    platform::Close(file);
+    while (node != root && node->next == nullptr) {
+      node = node->parent;
+      out += ")";
+    }
+    if (node == root) break;
+    out += ",";
+    node = node->next;
   }
+  return out;
 }
 
-// Lexes the whole source; *last gets the code that ended it. The caller frees the list.
-MarkupToken *LexAll(InputSource *source, ResultCode *last) {
-  MarkupToken *head = NewTokenList();
-  for (MarkupToken *token = nullptr; (*last = LexNextToken(source, &token)) == Zel_OK;) {
-    AppendToken(head, token);
-  }
-  return head;
-}
-
-// The token texts joined by '|', each token checked for kind and length.
-std::string TokenTexts(const MarkupToken *head) {
-  std::string joined;
-  for (const MarkupToken *t = head->next; t != head; t = t->next) {
-    EXPECT_EQ(t->kind, t->text[0] == '<' ? TokenKind::kTag : TokenKind::kText) << t->text;
-    EXPECT_EQ(t->length, std::strlen(t->text) + 1) << t->text;
-    joined += (t == head->next ? "" : "|") + std::string(t->text);
-  }
-  return joined;
-}
-
-// name(child,...) for an element ('' for an empty name), "text" for a text;
-// checks the links on the way.
-std::string Dump(const MarkupElement *node) {
-  if (node->kind == ElementKind::kText) {
-    EXPECT_EQ(node->first_child, nullptr);
-    return '"' + std::string(node->text) + '"';
-  }
-  EXPECT_EQ(node->kind, ElementKind::kElement);
-  std::string out = node->text[0] == '\0' ? "''" : node->text;
-  const MarkupElement *last = nullptr;
-  for (const MarkupElement *c = node->first_child; c != nullptr; last = c, c = c->next) {
-    EXPECT_EQ(c->parent, node);
-    out += (c == node->first_child ? "(" : ",") + Dump(c);
-  }
-  EXPECT_EQ(node->last_child, last);
-  return last != nullptr ? out + ")" : out;
+// The tree the builder keeps of the first top-level element.
+std::string Tree(const std::string &bytes, std::uint32_t mode = 2) {
+  InputSource source = OpenSource(bytes, mode);
+  ElementArena arena;
+  TreeBuilder tree(&arena, nullptr, nullptr, nullptr);
+  MarkupToken token{};
+  while (LexNextToken(&source, &token) == Zel_OK) EXPECT_EQ(tree.Add(&source, token), Zel_OK);
+  tree.Finish();
+  std::string out = tree.Root() != nullptr ? Dump(tree.Root()) : "";
+  SourceClose(&source);
+  return out;
 }
 
 // Tags run from `<` to the first `>` outside quotes, texts from the first
-// non-blank character to the next `<`; end tags close whatever is open.
+// non-blank character to the next `<`; a lead byte takes its sequence's bytes
+// along; end tags close whatever is open; only the first top-level element
+// is kept, with the first text of each element.
 TEST(Markup, TokensAndElementTree) {
   const struct {
     const char *text;
     const char *tokens;  // null: not checked
-    const char *tree;    // top-level elements separated by blanks; null: the lexer refuses
+    const char *tree;    // the first top-level element; null: the lexer refuses
   } rows[] = {
       {"  hello world  <b>", "hello world  |<b>", "b"},
       {"<a<b><c/>", "<a<b>|<c/>", "a<b(c)"},
       // The apostrophe takes over the open quote; the tag runs on.
-      {"<a x=\"it's\">b\">c", "<a x=\"it's\">b\">|c", "a(\"c\")"},
+      {"<a x=\"it's\">b\">c", "<a x=\"it's\">b\">|c", "a=\"c\""},
       {"<!-- a > b -->", "<!-- a >|b -->", ""},
       {"a \"b' & c > d", "a \"b' & c > d", ""},
-      {"<\xC3\xA9>\xC2\xA0<z>", "<\xC3\xA9>|\xC2\xA0|<z>", "\xC3\xA9(\"\xC2\xA0\",z)"},
-      {"\x80<a>", "\x80<a>", ""},  // the `<` went into the first character
+      {"<\xC3\xA9>\xC2\xA0<z>", "<\xC3\xA9>|\xC2\xA0|<z>", "\xC3\xA9=\"\xC2\xA0\"(z)"},
+      {"\x80<a>", "\x80<a>", ""},                         // the `<` went into the first character
+      {"<a \xE2>'>x", "<a \xE2>'>|x", "a=\"x\""},         // so does a `>` in a tag
+      {"<a>\xE2\x82", "<a>|\xE2\x82", "a=\"\xE2\x82\""},  // cut short by the end
       {" \t\r\n\v\f", "", ""},
       {"x<a y='>'", "x", nullptr},
-      {"<a><b>1</d><c/>", nullptr, "a(b(\"1\"),c)"},  // names not compared; left open
-      {"</a><a>1</a></a></b>", nullptr, "a(\"1\")"},  // stray end tags
+      {"<a \xF0>>", nullptr, nullptr},
+      {"<a>x<b/>y</a>", nullptr, "a=\"x\"(b)"},
+      {"<a><b>1</d><c/>", nullptr, "a(b=\"1\",c)"},  // names not compared; left open
+      {"</a><a>1</a></a></b>", nullptr, "a=\"1\""},  // stray end tags
       {"<?xml version='1.0'?><!-- c --><a><!-- in -->1<?pi?></a><!-- after -->", nullptr,
-       "a(\"1\")"},
-      {"\xEF\xBB\xBFlead<x>1</x>mid<y>2 \n</y>end", nullptr, "x(\"1\") y(\"2 \n\")"},
-      {"<item type='x'>v</item><i /><j/>", nullptr, "item(\"v\") i j"},
-      {"<><c/></>< a/>", nullptr, "''(c) ''"},
+       "a=\"1\""},
+      {"\xEF\xBB\xBFlead<x>1</x>mid<y>2 \n</y>end", nullptr, "x=\"1\""},
+      {"<item type='x'>v</item><i /><j/>", nullptr, "item=\"v\""},
+      {"<><c/></>< a/>", nullptr, "''(c)"},
       {"<!DOCTYPE x><a/>", nullptr, "!DOCTYPE(a)"},
+      {"<a> <b> </b> </a>", nullptr, "a(b)"},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(row.text);
     const std::int64_t live = platform::LiveAllocations();
-    InputSource source;
-    SourceInitText(&source, row.text);
     ResultCode last = Zel_OK;
-    MarkupToken *tokens = LexAll(&source, &last);
-    const std::string texts = TokenTexts(tokens);
+    const std::string texts = Tokens(row.text, &last);
     if (row.tokens != nullptr) {
       EXPECT_EQ(texts, row.tokens);
     }
     EXPECT_EQ(last, row.tree != nullptr ? Zel_EEOF : Zel_EINVAL);
     if (row.tree != nullptr) {
-      MarkupElement *first = reinterpret_cast<MarkupElement *>(&source);  // must be replaced
-      EXPECT_EQ(BuildElementTree(tokens, &first), Zel_OK);
-      std::string tree;
-      for (const MarkupElement *top = first; top != nullptr; top = top->next) {
-        EXPECT_EQ(top->parent, nullptr);
-        tree += (top == first ? "" : " ") + Dump(top);
-      }
-      EXPECT_EQ(tree, row.tree);
-      FreeElementChain(first);
+      EXPECT_EQ(Tree(row.text), row.tree);
     }
-    FreeTokenList(tokens);
     EXPECT_EQ(platform::LiveAllocations(), live);
   }
 }
 
-// Work buffers grow as a token passes 1024-byte multiples, also in the middle
-// of a character of several bytes, and characters straddle file blocks.
-TEST(Lexer, TokensAroundBufferSizes) {
-  for (std::size_t n : {1022u, 1023u, 1024u, 1025u, 2047u, 2048u, 2049u}) {
+// Plain bytes are skipped a word at a time: delimiters and sequences at every
+// place in and across words, and a file's zero bytes, are found all the same.
+TEST(Lexer, DelimitersAtEveryPlaceOfAWord) {
+  for (std::size_t n = 0; n < 20; ++n) {
     SCOPED_TRACE(n);
-    const std::string tag = "<" + std::string(n - 2, 'x') + ">";
-    const std::string text = std::string(n - 2, 'y') + "\xE2\x82\xAC";
-    InputSource source;
-    const platform::FileHandle file = FileSource(tag + text + tag, &source);
+    const std::string tag = "<" + std::string(n, 'x') + " q='" + std::string(n % 3, '>') + "'>";
+    const std::string text = std::string(n, 'y') + "\xE2\x82\xAC" + std::string(n % 3, ' ');
     ResultCode last = Zel_OK;
-    MarkupToken *tokens = LexAll(&source, &last);
-    platform::Close(file);
+    EXPECT_EQ(Tokens(tag + text + tag, &last, 1), tag + "|" + text + "|" + tag);
     EXPECT_EQ(last, Zel_EEOF);
-    EXPECT_EQ(TokenTexts(tokens), tag + "|" + text + "|" + tag);
-    FreeTokenList(tokens);
+    // A lead byte just before a `<` takes it, wherever the pair falls.
+    EXPECT_EQ(Tokens(std::string(n, 'z') + "\xC3<a>", &last, 1), std::string(n, 'z') + "\xC3<a>");
   }
+  // In a file a zero byte is a character like any other; a text ends at it
+  // when its value is read, and a name ends at it.
+  const std::string bytes("<a\0b>1\0002</a>", 12);
+  ResultCode last = Zel_OK;
+  EXPECT_EQ(Tokens(bytes, &last, 1), bytes.substr(0, 5) + "|" + bytes.substr(5, 3) + "|</a>");
+  EXPECT_EQ(Tree(bytes, 1), "a=\"1\"");
 }
 
 // v: any integer; a: nested, with this grammar again inside.
@@ -235,8 +223,30 @@ TEST(ParseMarkup, RefusesMissingInputsAndBadModes) {
   EXPECT_EQ(platform::LiveAllocations(), live);
 }
 
-// A million open elements: the tree is built and freed without recursion,
-// and conversion stops following the nesting at its depth limit.
+// Files that are not regular files, and files too large for 32-bit lengths,
+// are refused at once instead of being read without end.
+TEST(ParseMarkup, RefusesDevicesAndHugeFiles) {
+  ConvertedNode *out = nullptr;
+#if defined(_WIN32)
+  EXPECT_EQ(Parse(1, "NUL", &out), Zel_ESYSTEM | 1);
+#else
+  EXPECT_EQ(Parse(1, "/dev/zero", &out), Zel_ESYSTEM | 1);
+  EXPECT_EQ(Parse(1, "/dev/null", &out), Zel_ESYSTEM | 1);
+  const std::string path = TempPath("huge");
+  const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  const bool sparse = ftruncate(fd, 0x80000000LL) == 0;  // one byte beyond the limit
+  close(fd);
+  if (sparse) {
+    EXPECT_EQ(Parse(1, path.c_str(), &out), Zel_ESYSTEM | 223);
+  }
+  unlink(path.c_str());
+#endif
+  EXPECT_EQ(out, kUntouched);
+}
+
+// A million nested elements: built, converted and freed without recursion,
+// to the value at the bottom; levels with nothing accepted are dropped.
 TEST(ParseMarkup, MillionDeepDocument) {
   constexpr int kDepth = 1000000;
   constexpr int kWithValue = 1500;
@@ -244,7 +254,7 @@ TEST(ParseMarkup, MillionDeepDocument) {
   text.reserve(kWithValue * 13 + kDepth * 3 + 64);
   for (int i = 0; i < kWithValue; ++i) text += "<a><v>1</v>";
   for (int i = kWithValue; i < kDepth; ++i) text += "<a>";
-  text += "deepest text";
+  text += "<v>2</v>";
 
   const std::int64_t live = platform::LiveAllocations();
   ConvertedNode *out = nullptr;
@@ -260,10 +270,92 @@ TEST(ParseMarkup, MillionDeepDocument) {
       node = node->next;
     }
   }
-  EXPECT_EQ(levels, kMaxNestingDepth);
-  EXPECT_EQ(values, kMaxNestingDepth);
+  EXPECT_EQ(levels, static_cast<std::uint32_t>(kDepth));
+  EXPECT_EQ(values, static_cast<std::uint32_t>(kWithValue));
   ReleaseNodeList(out);
   EXPECT_EQ(platform::LiveAllocations(), live);
+}
+
+}  // namespace
+}  // namespace qorvcfg::test
+
+namespace qorvcfg::test {
+namespace {
+
+// A grammar of more rows than a level counts in place, a level wide enough
+// for its table of siblings, more elements than the arena's first chunk and
+// more nesting than the converter's first levels: every allocation of the
+// read, failed in turn, gives Zel_ENOMEM untouched or a subset, and no leak.
+extern const ElementDescriptor kWide[20];
+const ElementDescriptor kWide[20] = {
+    {&kWide[1], "n", ValueKind::kNested, 0, 0, 0, &kWide[0]},
+    {&kWide[2], "v", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[3], "r2", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[4], "r3", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[5], "r4", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[6], "r5", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[7], "r6", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[8], "r7", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[9], "r8", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[10], "r9", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[11], "r10", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[12], "r11", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[13], "r12", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[14], "r13", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[15], "r14", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[16], "r15", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[17], "r16", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[18], "r17", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {&kWide[19], "r18", ValueKind::kInteger, 0, 0, 0, nullptr},
+    {nullptr, "last", ValueKind::kInteger, 0, 0, 0, nullptr},
+};
+
+std::size_t CountValues(const ConvertedNode *node) {
+  std::size_t count = 0;
+  std::vector<const ConvertedNode *> pending{node};
+  while (!pending.empty()) {
+    const ConvertedNode *at = pending.back();
+    pending.pop_back();
+    for (; at != nullptr; at = at->next) {
+      if (at->kind == ValueKind::kNested) pending.push_back(at->value.nested);
+      count += at->kind == ValueKind::kInteger;
+    }
+  }
+  return count;
+}
+
+TEST(ParseMarkup, AllocationFailuresOfAWideDeepRead) {
+  std::string text = "<config>";
+  for (int i = 0; i < 30; ++i) text += "<last>" + std::to_string(i % 20) + "</last>";
+  for (int i = 0; i < 12; ++i) text += "<n><v>" + std::to_string(i) + "</v>";
+  for (int i = 0; i < 12; ++i) text += "</n>";
+  for (int i = 0; i < 12; ++i) text += "<n><v>" + std::to_string(i) + "</v>";  // equal: left out
+  for (int i = 0; i < 12; ++i) text += "</n>";
+  text += "</config>";
+  ConvertedNode *out = nullptr;
+  ASSERT_EQ(ParseMarkup(2, text.c_str(), kWide, &out), Zel_OK);
+  const std::size_t all = CountValues(out);
+  EXPECT_EQ(all, 20u + 12u);
+  ReleaseNodeList(out);
+  for (FailMode fail : {FailMode::kOnlyNth, FailMode::kNthAndAfter}) {
+    SweepAllocationFailures(
+        [&] {
+          out = kUntouched;
+          return ParseMarkup(2, text.c_str(), kWide, &out);
+        },
+        [&](ResultCode result, bool injected) {
+          if (result != Zel_OK) {
+            EXPECT_EQ(result, Zel_ENOMEM);
+            EXPECT_TRUE(injected);
+            EXPECT_EQ(out, kUntouched);
+            return;
+          }
+          // A level left out may make the second chain differ from the first.
+          EXPECT_LE(CountValues(out), all + 12);
+          ReleaseNodeList(out);
+        },
+        fail);
+  }
 }
 
 }  // namespace

@@ -415,7 +415,11 @@ TEST(ToolTest, CheckReportsEachMistakeAtItsElement) {
     EXPECT_NE(("\n" + text.out).find(line), std::string::npos) << text.out;
   }
   ProgramRun typo = Tool({"check", definition, data, "--json"});
-  EXPECT_NE(typo.out.find("\"line\":5,\"column\":5,\"kind\":\"unknown_type\""), std::string::npos)
+  EXPECT_NE(
+      typo.out.find("\"line\":5,\"column\":5,\"kind\":\"not_converted\",\"element\":\"type\""),
+      std::string::npos)
+      << typo.out;
+  EXPECT_NE(typo.out.find("\"line\":3,\"column\":3,\"kind\":\"unknown_type\""), std::string::npos)
       << typo.out;
 
   // Markup mistakes, and a file that holds no element at all.

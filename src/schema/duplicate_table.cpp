@@ -1,0 +1,185 @@
+// Hashing of converted nodes and the table of accepted siblings.
+#include "schema/duplicate_table.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "schema/schema.h"
+
+namespace qorvcfg {
+namespace {
+
+constexpr std::uint64_t kFnvStart = 1469598103934665603ull;
+
+std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
+  h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+  return h;
+}
+
+// Spreads every input bit over the whole word, so that hashes of sequential
+// values do not stay sequential in the low bits that pick a slot.
+std::uint64_t Scramble(std::uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  h ^= h >> 33;
+  return h;
+}
+
+std::uint64_t HashBytes(std::uint64_t h, const void *bytes, std::size_t n) {
+  const auto *p = static_cast<const unsigned char *>(bytes);
+  for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+  return h;
+}
+
+std::uint64_t HashText(std::uint64_t h, const char *text) {
+  return text == nullptr ? Mix(h, 0) : HashBytes(h, text, std::strlen(text) + 1);
+}
+
+const ConvertedNode *FirstNamed(const ConvertedNode *list, const char *name) {
+  for (; list != nullptr; list = list->next) {
+    const char *other = list->descriptor->name;
+    if (other == name || (other != nullptr && name != nullptr && std::strcmp(other, name) == 0)) {
+      return list;
+    }
+  }
+  return nullptr;
+}
+
+// Hash of the value alone; a nested value hashes as its row, which keeps
+// equal nodes alike without following the nesting.
+bool HashValue(const ConvertedNode *node, std::uint64_t *h) {
+  const NodeValue &v = node->value;
+  switch (node->kind) {
+    case ValueKind::kName:
+    case ValueKind::kString:
+    case ValueKind::kKeyword:
+      *h = HashText(*h, v.text);
+      return true;
+    case ValueKind::kInteger:
+      *h = Mix(*h, static_cast<std::uint64_t>(v.integer));
+      return true;
+    case ValueKind::kBoolean:
+      *h = Mix(*h, v.boolean);
+      return true;
+    case ValueKind::kIpAddress:
+      *h = Mix(*h, v.ipaddr.form);
+      if (v.ipaddr.form == Zel_IP_FORM_HOSTNAME) {
+        *h = HashText(*h, v.ipaddr.host_name);
+      } else if (v.ipaddr.form == Zel_IP_FORM_NUMERIC && v.ipaddr.family == Zel_IP_FAMILY_V4) {
+        *h = HashBytes(Mix(*h, 4), v.ipaddr.address, 4);
+      } else if (v.ipaddr.form == Zel_IP_FORM_NUMERIC && v.ipaddr.family == Zel_IP_FAMILY_V6) {
+        *h = HashBytes(Mix(*h, 6), v.ipaddr.address, 16);
+      } else {
+        return false;
+      }
+      return true;
+    case ValueKind::kNested:
+      *h = Mix(*h, reinterpret_cast<std::uintptr_t>(node->descriptor));
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool HashNode(const ConvertedNode *node, std::uint64_t *out) {
+  std::uint64_t h =
+      Mix(HashText(kFnvStart, node->descriptor->name), static_cast<std::uint64_t>(node->kind));
+  if (!HashValue(node, &h)) return false;
+  if (node->kind == ValueKind::kNested) {
+    const auto *nested = static_cast<const ElementDescriptor *>(node->descriptor->aux);
+    bool has_key = false;
+    for (const ElementDescriptor *row = nested; row != nullptr; row = row->next) {
+      if (row->identifier != 1) continue;
+      has_key = true;
+      const ConvertedNode *key = FirstNamed(node->value.nested, row->name);
+      if (key == nullptr) return false;  // never equal without every key
+      std::uint64_t key_hash =
+          Mix(HashText(kFnvStart, row->name), static_cast<std::uint64_t>(key->kind));
+      if (!HashValue(key, &key_hash)) return false;
+      h = Mix(h, key_hash);
+    }
+    if (!has_key) {
+      // Equal nodes hold the same set of child names, in any order.
+      std::uint64_t names = 0;
+      for (const ConvertedNode *x = node->value.nested; x != nullptr; x = x->next) {
+        if (FirstNamed(node->value.nested, x->descriptor->name) == x) {
+          names += HashText(kFnvStart, x->descriptor->name);
+        }
+      }
+      h = Mix(h, names);
+    }
+  }
+  *out = Scramble(h);
+  return true;
+}
+
+const ConvertedNode *DuplicateTable::FindEqual(const ConvertedNode *node,
+                                               const ConvertedNode *accepted) {
+  if (failed || slots == nullptr) {
+    // At one level a name always finds the same row, so siblings of another
+    // row have another name and are never equal.
+    for (; accepted != nullptr; accepted = accepted->next) {
+      if (accepted->descriptor == node->descriptor && CompareNodes(node, accepted)) return accepted;
+    }
+    return nullptr;
+  }
+  std::uint64_t h = 0;
+  if (!HashNode(node, &h)) return nullptr;
+  for (std::size_t i = h & (capacity - 1);; i = (i + 1) & (capacity - 1)) {
+    ++probes;
+    const Slot &slot = slots[i];
+    if (slot.node == nullptr) return nullptr;
+    if (slot.hash == h && CompareNodes(node, slot.node)) return slot.node;
+  }
+}
+
+void DuplicateTable::Add(const ConvertedNode *node, const ConvertedNode *accepted) {
+  ++used;
+  if (failed || used <= kWalked) return;
+  if (used * 2 > capacity && !Grow()) {
+    failed = true;
+    return;
+  }
+  if (slots != nullptr && used == kWalked + 1) {
+    for (; accepted != nullptr; accepted = accepted->next) Place(accepted);  // node among them
+  } else {
+    Place(node);
+  }
+}
+
+void DuplicateTable::Release() {
+  platform::Free(slots);
+  *this = kEmptyDuplicateTable;
+}
+
+void DuplicateTable::Place(const ConvertedNode *node) {
+  std::uint64_t hash = 0;
+  if (!HashNode(node, &hash)) return;  // never equal to anything: not kept
+  std::size_t i = hash & (capacity - 1);
+  while (slots[i].node != nullptr) i = (i + 1) & (capacity - 1);
+  slots[i] = Slot{hash, node};
+}
+
+bool DuplicateTable::Grow() {
+  const std::size_t grown = capacity == 0 ? 16 : capacity * 2;
+  auto *fresh = static_cast<Slot *>(platform::AllocateZeroed(grown * sizeof(Slot)));
+  if (fresh == nullptr) return false;
+  Slot *old = slots;
+  const std::size_t old_capacity = capacity;
+  slots = fresh;
+  capacity = grown;
+  for (std::size_t i = 0; i < old_capacity; ++i) {
+    if (old[i].node == nullptr) continue;
+    std::size_t at = old[i].hash & (capacity - 1);
+    while (slots[at].node != nullptr) at = (at + 1) & (capacity - 1);
+    slots[at] = old[i];
+  }
+  platform::Free(old);
+  return true;
+}
+
+}  // namespace qorvcfg

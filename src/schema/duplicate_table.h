@@ -1,0 +1,47 @@
+// Finds, among the nodes accepted at one level, a node equal to a new one
+// without comparing it with all of them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qorvcfg {
+
+struct ConvertedNode;
+
+// False when the node never compares equal to another node (an enumeration
+// list, an address of an unknown form). Nodes that compare equal always hash
+// alike; a structure hashes only its key children, or its child names.
+[[nodiscard]] bool HashNode(const ConvertedNode *node, std::uint64_t *out);
+
+// Open addressing over the scrambled hash, made once a level holds more than
+// a few nodes (until then the list is walked). If the table cannot grow it
+// falls back to walking the accepted list, so answers never depend on memory.
+// A plain record so that levels can live in an explicit stack; Release frees.
+struct DuplicateTable {
+  struct Slot {
+    std::uint64_t hash;
+    const ConvertedNode *node;
+  };
+  static constexpr std::size_t kWalked = 8;  // nodes compared by walking the list
+  Slot *slots;
+  std::size_t capacity;
+  std::size_t used;      // nodes added
+  std::uint64_t probes;  // slots looked at, for tests of the spread
+  bool failed;
+
+  // The accepted node equal to node, or null; accepted is the level's list.
+  [[nodiscard]] const ConvertedNode *FindEqual(const ConvertedNode *node,
+                                               const ConvertedNode *accepted);
+  // node has just been appended to accepted, the level's list.
+  void Add(const ConvertedNode *node, const ConvertedNode *accepted);
+  void Release();
+
+ private:
+  void Place(const ConvertedNode *node);
+  [[nodiscard]] bool Grow();
+};
+
+inline constexpr DuplicateTable kEmptyDuplicateTable{nullptr, 0, 0, 0, false};
+
+}  // namespace qorvcfg

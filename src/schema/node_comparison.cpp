@@ -1,0 +1,141 @@
+// Whether two converted nodes are equal. Structures are compared through a
+// worklist of child pairs, so any nesting depth is followed without recursion.
+#include <cstring>
+
+#include "platform/platform.h"
+#include "schema/schema.h"
+
+namespace qorvcfg {
+namespace {
+
+bool SameText(const char *a, const char *b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  return std::strcmp(a, b) == 0;
+}
+
+const ConvertedNode *FirstNamed(const ConvertedNode *list, const char *name) {
+  for (; list != nullptr; list = list->next) {
+    if (SameText(list->descriptor->name, name)) return list;
+  }
+  return nullptr;
+}
+
+// Pairs still to compare: a few in place, more on the heap.
+class PairStack {
+ public:
+  PairStack() = default;
+  PairStack(const PairStack &) = delete;
+  PairStack &operator=(const PairStack &) = delete;
+  ~PairStack() {
+    if (pairs_ != inline_) platform::Free(pairs_);
+  }
+  [[nodiscard]] bool Push(const ConvertedNode *a, const ConvertedNode *b) {
+    if (size_ == capacity_) {
+      auto *grown = static_cast<Pair *>(platform::Allocate(2 * capacity_ * sizeof(Pair)));
+      if (grown == nullptr) return false;
+      std::memcpy(grown, pairs_, size_ * sizeof(Pair));
+      if (pairs_ != inline_) platform::Free(pairs_);
+      pairs_ = grown;
+      capacity_ *= 2;
+    }
+    pairs_[size_++] = Pair{a, b};
+    return true;
+  }
+  [[nodiscard]] bool Pop(const ConvertedNode **a, const ConvertedNode **b) {
+    if (size_ == 0) return false;
+    --size_;
+    *a = pairs_[size_].a;
+    *b = pairs_[size_].b;
+    return true;
+  }
+
+ private:
+  struct Pair {
+    const ConvertedNode *a;
+    const ConvertedNode *b;
+  };
+  Pair inline_[32];
+  Pair *pairs_ = inline_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 32;
+};
+
+bool SameScalar(const ConvertedNode *a, const ConvertedNode *b) {
+  switch (a->kind) {
+    case ValueKind::kName:
+    case ValueKind::kString:
+    case ValueKind::kKeyword:
+      return SameText(a->value.text, b->value.text);
+    case ValueKind::kInteger:
+      return a->value.integer == b->value.integer;
+    case ValueKind::kBoolean:
+      return a->value.boolean == b->value.boolean;
+    case ValueKind::kIpAddress: {
+      const IpAddressValue &x = a->value.ipaddr;
+      const IpAddressValue &y = b->value.ipaddr;
+      if (x.form != y.form) return false;
+      if (x.form == Zel_IP_FORM_HOSTNAME) return SameText(x.host_name, y.host_name);
+      if (x.form != Zel_IP_FORM_NUMERIC || x.family != y.family) return false;
+      if (x.family == Zel_IP_FAMILY_V4) return std::memcmp(x.address, y.address, 4) == 0;
+      if (x.family == Zel_IP_FAMILY_V6) return std::memcmp(x.address, y.address, 16) == 0;
+      return false;
+    }
+    default:
+      return false;
+  }
+}
+
+// Queues the children that decide whether two structures are equal; false
+// when the structures already differ. Running out of memory for the queue
+// counts as a difference.
+bool QueueNestedPairs(const ConvertedNode *a, const ConvertedNode *b, PairStack *pairs) {
+  if (a->descriptor != b->descriptor) return false;
+  const auto *nested = static_cast<const ElementDescriptor *>(a->descriptor->aux);
+  const ConvertedNode *left = a->value.nested;
+  const ConvertedNode *right = b->value.nested;
+  bool has_key = false;
+  for (const ElementDescriptor *row = nested; row != nullptr; row = row->next) {
+    if (row->identifier != 1) continue;
+    has_key = true;
+    const ConvertedNode *x = FirstNamed(left, row->name);
+    const ConvertedNode *y = FirstNamed(right, row->name);
+    if (x == nullptr || y == nullptr || !pairs->Push(x, y)) return false;
+  }
+  if (has_key) return true;
+  for (const ConvertedNode *x = left; x != nullptr; x = x->next) {
+    const ConvertedNode *y = FirstNamed(right, x->descriptor->name);
+    if (y == nullptr || !pairs->Push(x, y)) return false;
+  }
+  for (const ConvertedNode *y = right; y != nullptr; y = y->next) {
+    if (FirstNamed(left, y->descriptor->name) == nullptr) return false;
+  }
+  return true;
+}
+
+bool ComparePairs(PairStack *pairs) {
+  const ConvertedNode *a = nullptr;
+  const ConvertedNode *b = nullptr;
+  while (pairs->Pop(&a, &b)) {
+    if (!SameText(a->descriptor->name, b->descriptor->name) || a->kind != b->kind) return false;
+    if (a->kind == ValueKind::kNested) {
+      if (!QueueNestedPairs(a, b, pairs)) return false;
+    } else if (!SameScalar(a, b)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CompareNodes(const ConvertedNode *a, const ConvertedNode *b) {
+  PairStack pairs;
+  return pairs.Push(a, b) && ComparePairs(&pairs);
+}
+
+bool CompareNestedNodes(const ConvertedNode *a, const ConvertedNode *b) {
+  PairStack pairs;
+  return QueueNestedPairs(a, b, &pairs) && ComparePairs(&pairs);
+}
+
+}  // namespace qorvcfg

