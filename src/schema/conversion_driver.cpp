@@ -267,9 +267,12 @@ ResultCode ConvertNested(const MarkupElement *element, const ElementDescriptor *
   return Zel_OK;
 }
 
+// An accepted sibling is compared with the new node in the order in which an
+// index compares a stored value with a new one, so that a read never gives
+// loading two siblings that its index would refuse as equal.
 ResultCode FindDuplicateNode(const ConvertedNode *node, const ConvertedNode *accepted) {
   for (; accepted != nullptr; accepted = accepted->next) {
-    if (CompareNodes(node, accepted)) return Zel_EEXIST;
+    if (CompareNodes(accepted, node)) return Zel_EEXIST;
   }
   return Zel_OK;
 }

@@ -133,14 +133,17 @@ bool QueueChildren(const ConvertedNode *node, const DataValue *value, PairStack 
     if (x == nullptr || y == nullptr || !pairs->Push(x, y)) return false;
   }
   if (has_key) return true;
-  for (const ConvertedNode *x = children; x != nullptr; x = x->next) {
-    const DataValue *y = FirstNamedValue(nested, x->descriptor->name);
-    if (y == nullptr || !pairs->Push(x, y)) return false;
-  }
+  // The loaded value takes the place of the stored one: each of its members
+  // meets the first same-named member of the node, and every member of the
+  // node must have a same-named one in the value.
   const auto *head = reinterpret_cast<const ListLinks *>(nested);
   for (const ListLinks *link = head->next; link != head; link = link->next) {
     const auto *y = reinterpret_cast<const DataValue *>(link);
-    if (FirstNamedNode(children, y->item->name) == nullptr) return false;
+    const ConvertedNode *x = FirstNamedNode(children, y->item->name);
+    if (x == nullptr || !pairs->Push(x, y)) return false;
+  }
+  for (const ConvertedNode *x = children; x != nullptr; x = x->next) {
+    if (FirstNamedValue(nested, x->descriptor->name) == nullptr) return false;
   }
   return true;
 }

@@ -102,7 +102,10 @@ TEST(ConvertElements, KeepsWhatFitsAndDropsTheRest) {
        "st={id=1 v=\"a\"} st={v=\"c\"} st={v=\"c\"} st={id=2}"},
       {"<nk><x>1</x><y>2</y></nk><nk><y>2</y><x>1</x></nk><nk><x>1</x></nk>"
        "<nk><x>1</x><y>3</y></nk><nk><y>2</y><x>1</x><x>1</x><x>2</x></nk><nk><z>1</z></nk>",
-       "nk={x=1 y=2} nk={x=1} nk={x=1 y=3} nk={y=2 x=1 x=2}"},
+       "nk={x=1 y=2} nk={x=1} nk={x=1 y=3}"},
+      // Each member of the earlier structure meets the first same-named one
+      // of the later: a wider earlier sibling keeps a narrower later one.
+      {"<nk><x>1</x><x>2</x></nk><nk><x>1</x></nk>", "nk={x=1 x=2} nk={x=1}"},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(row.children);
