@@ -63,7 +63,12 @@ run_program() {
   local program=$1
   shift
   if [ "$SYSTEM" == windows ]; then
-    cp -f "$PREFIX/bin/qorvcfg.dll" "$(dirname "$program")/" && wine "$program" "$@"
+    local dir
+    dir=$(dirname "$program")
+    if ! [ "$dir" -ef "$PREFIX/bin" ]; then
+      cp -f "$PREFIX/bin/qorvcfg.dll" "$dir/" || return 1
+    fi
+    wine "$program" "$@"
   else
     LD_LIBRARY_PATH=$PREFIX/lib "$program" "$@"
   fi
