@@ -119,10 +119,11 @@ versions() {
     local resource
     resource=$(x86_64-w64-mingw32-windres -i "$PREFIX/bin/qorvcfg.dll" -O rc) || return 1
     echo "$resource"
-    grep -q "FILEVERSION $MAJOR, $MINOR, $PATCH, 0" <<<"$resource" &&
-      grep -q "\"FileVersion\", \"$VERSION\"" <<<"$resource" &&
-      grep -q "\"ProductVersion\", \"$VERSION\"" <<<"$resource" ||
+    if ! grep -q "FILEVERSION $MAJOR, $MINOR, $PATCH, 0" <<<"$resource" ||
+      ! grep -q "\"FileVersion\", \"$VERSION\"" <<<"$resource" ||
+      ! grep -q "\"ProductVersion\", \"$VERSION\"" <<<"$resource"; then
       fail "the DLL's version resource differs from $VERSION"
+    fi
   else
     local soname
     soname=$(objdump -p "$PREFIX/lib/libqorvcfg.so" | awk '$1 == "SONAME" {print $2}')
