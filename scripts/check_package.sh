@@ -150,7 +150,8 @@ with_find_package() {
   cmake -S "$DOCS/examples" -B "$WORK/find-package" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     "${TOOLCHAIN[@]}" -Dqorvcfg_DIR="$PREFIX/lib/cmake/qorvcfg" &&
     cmake --build "$WORK/find-package" &&
-    run_host find-package "$WORK/find-package/qorvcfg_host$EXE"
+    run_host find-package "$WORK/find-package/qorvcfg_host$EXE" &&
+    run_host find-package-static "$WORK/find-package/qorvcfg_host_static$EXE"
 }
 
 with_pkg_config() {
