@@ -10,10 +10,21 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* The library's version; the shared library's SONAME (libqorvcfg.so.MAJOR)
+ * and the DLL's version resource carry the same numbers. */
+#define QORVCFG_VERSION_MAJOR 0
+#define QORVCFG_VERSION_MINOR 1
+#define QORVCFG_VERSION_PATCH 0
+#define QORVCFG_VERSION_STRING "0.1.0"
+/* One number for comparisons: MAJOR * 10000 + MINOR * 100 + PATCH. */
+#define QORVCFG_VERSION \
+  (QORVCFG_VERSION_MAJOR * 10000 + QORVCFG_VERSION_MINOR * 100 + QORVCFG_VERSION_PATCH)
+
+/* On Windows the DLL's exports come from its .def file alone, so the library
+ * itself and hosts of the static library (QORVCFG_STATIC) declare the
+ * functions plainly and nothing linked with those objects exports them. */
 #if defined(_WIN32)
-#if defined(QORVCFG_BUILDING)
-#define QORVCFG_API __declspec(dllexport)
-#elif defined(QORVCFG_STATIC)
+#if defined(QORVCFG_BUILDING) || defined(QORVCFG_STATIC)
 #define QORVCFG_API
 #else
 #define QORVCFG_API __declspec(dllimport)

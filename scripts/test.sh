@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # The one test command. Installs what is missing (as root, Debian 12), then
 # builds and tests three configurations, each in its own directory under
-# build-ci/:
-#   linux     RelWithDebInfo with assertions, ctest
-#   sanitize  the same with AddressSanitizer and UBSan, ctest
-#   windows   mingw-w64 cross build; every test executable runs under Wine
-# It also checks that the shared library of each system exports exactly the
-# nineteen Zel_ functions. One summary line per configuration, then a final
-# "N passed, M failed" line; the exit status is non-zero on any failure.
+# build-ci/, with warnings as errors:
+#   linux     Release (-O3), ctest
+#   sanitize  RelWithDebInfo with assertions, AddressSanitizer and UBSan, ctest
+#   windows   mingw-w64 cross build, RelWithDebInfo; every test program runs
+#             under Wine
+# For linux and windows it checks that the shared library exports exactly the
+# nineteen Zel_ functions, and scripts/check_package.sh installs the build and
+# builds, runs and checks the example host as an outside project. When
+# scripts/fuzz.sh exists and clang has libFuzzer, each fuzz target runs briefly.
+# Every test case counts (GoogleTest's XML reports give the cases of each
+# program), every other check counts one. One summary line per configuration,
+# then a final "N passed, M failed" line; the exit status is non-zero on any
+# failure.
 
 set -uo pipefail
 
@@ -31,15 +37,16 @@ TIMINGS=()
 section() { printf '\n===== %s =====\n' "$*"; }
 
 # ---- Tools --------------------------------------------------------------------
+PACKAGES=(cmake g++ ninja-build libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64 wine
+  pkg-config unzip llvm clang libclang-rt-14-dev)
+
 install_missing() {
-  local packages=(cmake g++ ninja-build libgtest-dev googletest g++-mingw-w64-x86-64-posix
-    wine64 wine)
   local missing=() package tool
-  for package in "${packages[@]}"; do
+  for package in "${PACKAGES[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
   done
-  for tool in cmake ninja g++ x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-objdump wine \
-    wineserver nm; do
+  for tool in cmake cpack ninja g++ x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-objdump \
+    x86_64-w64-mingw32-windres wine wineserver nm objdump pkg-config unzip llvm-dlltool; do
     command -v "$tool" >/dev/null 2>&1 || missing+=("(command $tool)")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -49,8 +56,7 @@ install_missing() {
   fi
   section "installing ${missing[*]}"
   apt-get update &&
-    DEBIAN_FRONTEND=noninteractive apt-get install -y cmake g++ ninja-build libgtest-dev \
-      googletest g++-mingw-w64-x86-64-posix wine64 wine </dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y "${PACKAGES[@]}" </dev/null
 }
 
 # ---- Counting -----------------------------------------------------------------
@@ -62,22 +68,66 @@ record() {
   TOTAL_FAILED=$((TOTAL_FAILED + $3))
 }
 
-# Runs ctest in a build directory and sets CT_PASSED and CT_FAILED from its
-# summary. Finding no test at all counts as a failure.
+# Runs ctest in a build directory and sets CT_PASSED and CT_FAILED to the
+# number of test cases that passed and failed, from the XML report each
+# GoogleTest program writes. A program that fails without a report (a crash)
+# or after all its cases passed (a leak report at exit) counts one failure; a
+# test that is no GoogleTest program counts one. Finding no test fails.
 run_ctest() {
-  local build=$1 log=$1/ctest.log
-  shift
-  (cd "$build" && ctest --output-on-failure -j "$JOBS" --timeout 900 "$@") </dev/null 2>&1 |
-    tee "$log"
-  local line
-  line=$(grep -E '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
-  if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
-    CT_FAILED=${BASH_REMATCH[1]}
-    CT_PASSED=$((BASH_REMATCH[2] - CT_FAILED))
-    [ "${BASH_REMATCH[2]}" -eq 0 ] && CT_FAILED=1
-  else
-    CT_PASSED=0
+  local build=$1 log=$1/ctest.log reports=$1/gtest-reports
+  rm -rf "$reports" "$build/Testing/Temporary/LastTestsFailed.log"
+  # The programs run in the build directory; a relative path suits Wine too.
+  (cd "$build" && GTEST_OUTPUT=xml:gtest-reports/ \
+    ctest --output-on-failure -j "$JOBS" --timeout 900) </dev/null 2>&1 | tee "$log"
+  CT_PASSED=0
+  CT_FAILED=0
+  local names name report tests failures disabled skipped failed
+  names=$(cd "$build" && ctest -N | sed -n 's/^ *Test *#[0-9]*: *//p')
+  if [ -z "$names" ]; then
     CT_FAILED=1
+    return
+  fi
+  while read -r name; do
+    failed=0
+    grep -qx "[0-9]*:$name" "$build/Testing/Temporary/LastTestsFailed.log" 2>/dev/null && failed=1
+    report=$reports/$name.xml
+    if [ -f "$report" ]; then
+      tests=$(xml_count tests "$report")
+      failures=$(xml_count failures "$report")
+      disabled=$(xml_count disabled "$report")
+      skipped=$(grep -c 'result="skipped"' "$report")
+      CT_PASSED=$((CT_PASSED + tests - failures - disabled - skipped))
+      [ "$failed" -eq 1 ] && [ "$failures" -eq 0 ] && failures=1
+      CT_FAILED=$((CT_FAILED + failures))
+    elif [ "$failed" -eq 1 ]; then
+      CT_FAILED=$((CT_FAILED + 1))
+    else
+      CT_PASSED=$((CT_PASSED + 1))
+    fi
+  done <<<"$names"
+}
+
+# xml_count ATTRIBUTE REPORT: the attribute of the report's <testsuites> element.
+xml_count() {
+  local value
+  value=$(grep -m 1 -o "<testsuites [^>]*" "$2" | grep -o " $1=\"[0-9]*\"" | tr -dc '0-9')
+  echo "${value:-0}"
+}
+
+# count_checks LOG: adds the "check NAME: ok|FAILED" lines of a log (as
+# scripts/check_package.sh and scripts/fuzz.sh print them) to passed/failed.
+count_checks() {
+  passed=$((passed + $(grep -cE '^[a-z]+ [^ ]+: ok$' "$1")))
+  failed=$((failed + $(grep -cE '^[a-z]+ [^ ]+: FAILED$' "$1")))
+}
+
+# package_checks SYSTEM BUILD: installs the build and uses it from outside.
+package_checks() {
+  local log=$2/package-check.log
+  bash "$ROOT/scripts/check_package.sh" "$1" "$2" "$2/package-check" </dev/null 2>&1 | tee "$log"
+  count_checks "$log"
+  if ! grep -qE '^check [^ ]+: (ok|FAILED)$' "$log"; then
+    failed=$((failed + 1))
   fi
 }
 
@@ -111,14 +161,15 @@ check_exports() {
 }
 
 # ---- Configurations -------------------------------------------------------------
+# linux_configuration NAME BUILD PACKAGE_CHECKS CMAKE_ARGS...
 linux_configuration() {
-  local name=$1 build=$2 start=$SECONDS
-  shift 2
+  local name=$1 build=$2 package=$3 start=$SECONDS
+  shift 3
   section "$name"
   local passed=0 failed=0
   # The packaged GoogleTest library saves compiling it once more per build;
   # the sanitizers need no instrumented copy of it.
-  if build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQORVCFG_GTEST_SOURCE_DIR= "$@"; then
+  if build "$build" -DQORVCFG_WERROR=ON -DQORVCFG_GTEST_SOURCE_DIR= "$@"; then
     run_ctest "$build"
     passed=$CT_PASSED
     failed=$CT_FAILED
@@ -128,10 +179,18 @@ linux_configuration() {
     else
       failed=$((failed + 1))
     fi
+    [ "$package" == yes ] && package_checks linux "$build"
   else
     failed=1
   fi
   record "$name" "$passed" "$failed" $((SECONDS - start))
+}
+
+# The names in the export table of a PE file, one a line.
+pe_exports() {
+  x86_64-w64-mingw32-objdump -p "$1" |
+    sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+    sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]*\([^[:space:]]*\).*/\1/p'
 }
 
 windows_configuration() {
@@ -141,7 +200,7 @@ windows_configuration() {
   export WINEPREFIX=$CI_DIR/wineprefix WINEARCH=win64 WINEDEBUG=-all
   # No .NET or browser engine prompts in a fresh prefix.
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  if build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  if build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQORVCFG_WERROR=ON \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake"; then
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       echo "initialising the Wine prefix $WINEPREFIX"
@@ -158,23 +217,50 @@ windows_configuration() {
     run_ctest "$build"
     passed=$CT_PASSED
     failed=$CT_FAILED
-    wineserver -k </dev/null >/dev/null 2>&1
     local dll=$build/bin/qorvcfg.dll
-    if [ -f "$dll" ] &&
-      x86_64-w64-mingw32-objdump -p "$dll" |
-      sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
-        sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]*\([^[:space:]]*\).*/\1/p' |
-        check_exports qorvcfg.dll &&
+    if [ -f "$dll" ] && pe_exports "$dll" | check_exports qorvcfg.dll &&
       grep -E '^[[:space:]]+Zel_' "$ROOT/src/api/qorvcfg.def" | awk '{print $1}' |
       check_exports qorvcfg.def; then
       passed=$((passed + 1))
     else
       failed=$((failed + 1))
     fi
+    # The programs that link the static library export nothing.
+    local program exporting=()
+    for program in "$build"/bin/*.exe; do
+      [ -n "$(pe_exports "$program")" ] && exporting+=("$(basename "$program")")
+    done
+    if [ ${#exporting[@]} -eq 0 ]; then
+      echo "exports of the programs: none"
+      passed=$((passed + 1))
+    else
+      echo "PROGRAMS THAT EXPORT: ${exporting[*]}"
+      failed=$((failed + 1))
+    fi
+    package_checks windows "$build"
+    wineserver -k </dev/null >/dev/null 2>&1
   else
     failed=1
   fi
   record "$name" "$passed" "$failed" $((SECONDS - start))
+}
+
+# The fuzz targets, briefly, when their script is there and clang has libFuzzer.
+fuzz_section() {
+  local start=$SECONDS passed=0 failed=0 log=$CI_DIR/fuzz.log
+  [ -f "$ROOT/scripts/fuzz.sh" ] || return 0
+  if ! echo 'extern "C" int LLVMFuzzerTestOneInput(const char *, unsigned long) { return 0; }' |
+    clang++ -fsanitize=fuzzer -x c++ - -o "$CI_DIR/libfuzzer-probe" >/dev/null 2>&1; then
+    echo "fuzz: clang++ with libFuzzer not available; left out"
+    return 0
+  fi
+  section fuzz
+  nice -n 10 bash "$ROOT/scripts/fuzz.sh" --brief </dev/null 2>&1 | tee "$log"
+  local status=${PIPESTATUS[0]}
+  count_checks "$log"
+  [ "$status" -ne 0 ] && [ "$failed" -eq 0 ] && failed=1
+  [ $((passed + failed)) -eq 0 ] && failed=1
+  record fuzz "$passed" "$failed" $((SECONDS - start))
 }
 
 # ---- Main ---------------------------------------------------------------------
@@ -184,11 +270,13 @@ if ! install_missing; then
 fi
 mkdir -p "$CI_DIR"
 
-linux_configuration linux "$CI_DIR/linux"
+linux_configuration linux "$CI_DIR/linux" yes -DCMAKE_BUILD_TYPE=Release
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
-linux_configuration sanitize "$CI_DIR/linux-sanitize" -DQORVCFG_SANITIZE=ON
+linux_configuration sanitize "$CI_DIR/linux-sanitize" no -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQORVCFG_SANITIZE=ON
 unset ASAN_OPTIONS UBSAN_OPTIONS
 windows_configuration
+fuzz_section
 
 section summary
 echo "times: $(IFS=,; echo "${TIMINGS[*]}"), total $SECONDS s"
