@@ -23,7 +23,6 @@ HandleState *BuildHandle(ConvertedNode *nodes) {
   void *block = platform::AllocateZeroed(sizeof(HandleState));
   if (block == nullptr) return nullptr;
   auto *state = new (block) HandleState{};
-  state->orphans.head.store(nullptr);
 
   ConvertedNode *name = nullptr;
   ConvertedNode *description = nullptr;
@@ -71,8 +70,9 @@ HandleState *BuildHandle(ConvertedNode *nodes) {
 
 void DestroyHandle(ConfigHandle *handle) {
   HandleState *state = StateOf(handle);
-  ContainerClear(&handle->data);
-  OrphanReleaseAll(&state->orphans);
+  // Every value at every depth is a slot of the pool: no walk of the tree.
+  PoolRelease(&state->orphans);
+  ContainerFreeBlock(&handle->data);
   platform::Free(handle->name);
   platform::Free(handle->description);
   platform::Free(handle->dispstring);

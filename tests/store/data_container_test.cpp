@@ -25,9 +25,10 @@ TEST(ValueFromDefault, CopiesTheDefaultStartsStructuresEmptyAndFailsCleanly) {
                                  &handle),
             Zel_OK);
   ItemDefinition *s = handle->items, *e = s->next, *t = s->children, *h = t->next->children;
+  ValuePool *pool = &StateOf(handle)->orphans;
   DataRecord *r[4] = {};
   ItemDefinition *items[4] = {s, t, h, e};
-  for (int i = 0; i < 4; ++i) ASSERT_EQ(ValueFromDefault(items[i], nullptr, &r[i]), Zel_OK) << i;
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(ValueFromDefault(items[i], pool, &r[i]), Zel_OK) << i;
   EXPECT_STREQ(r[1]->payload.text, "spaces");
   EXPECT_NE(r[1]->payload.text, t->default_value.payload.text);
   EXPECT_STREQ(r[2]->payload.ipaddr.host_name, "host");
@@ -49,20 +50,20 @@ TEST(ValueFromDefault, CopiesTheDefaultStartsStructuresEmptyAndFailsCleanly) {
   unknown.default_value.type = 9;
   for (ItemDefinition *item : {e->next, e->next->next, &unknown}) {
     DataRecord *out = r[0];
-    EXPECT_EQ(ValueFromDefault(item, nullptr, &out), Zel_EINVAL) << item->name;
+    EXPECT_EQ(ValueFromDefault(item, pool, &out), Zel_EINVAL) << item->name;
     EXPECT_EQ(out, r[0]);
   }
   for (ItemDefinition *item : {s, t, h, e}) {
     DataRecord *out = nullptr;
     const std::uint64_t made = test::SweepAllocationFailures(
-        [&] { return ValueFromDefault(item, nullptr, &out); },
+        [&] { return ValueFromDefault(item, pool, &out); },
         [&](ResultCode result, bool injected) {
           EXPECT_EQ(result, injected ? Zel_ENOMEM : Zel_OK) << item->name;
           EXPECT_EQ(out == nullptr, injected) << item->name;
           if (out != nullptr) ValueRelease(ValueFromRecord(out));
           out = nullptr;
         });
-    EXPECT_GE(made, 2u) << item->name;
+    EXPECT_GE(made, 1u) << item->name;  // the slot may come from the pool's free list
   }
   Zel_ConfigDestroy(handle);
   EXPECT_EQ(platform::LiveAllocations(), live);
