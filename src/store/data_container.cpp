@@ -35,7 +35,7 @@ ResultCode ContainerInit(DataContainer *container, ItemDefinition *items) {
   std::uint32_t created = 0;
   ResultCode result = Zel_OK;
   for (ItemDefinition *item = items; item != nullptr; item = item->next) {
-    result = IndexInitInPlace(&records[created], ValueCompare, kIndexNodesInValues);
+    result = IndexInitInPlace(&records[created]);
     if (result != Zel_OK) break;
     index_array[created] = &records[created];
     item_array[created] = item;
@@ -176,8 +176,36 @@ DataValue *NewValue(ItemDefinition *item, ValuePool *pool) {
   return value;
 }
 
+namespace {
+
+// Room for a text in the payload of a string or enumeration, after its pointer.
+constexpr std::size_t kInlineTextBytes = sizeof(DataPayload) - sizeof(char *);
+
+// Moves a short text that the value owns on the heap into its payload. Only
+// for values whose text no host has seen yet.
+void MoveTextInline(DataRecord *record) {
+  if (record->type != Zel_TYPE_STRING && record->type != Zel_TYPE_ENUMERATION) return;
+  char *text = record->payload.text;
+  char *room = reinterpret_cast<char *>(&record->payload) + sizeof(char *);
+  if (text == nullptr || text == room) return;
+  const std::size_t size = std::strlen(text) + 1;
+  if (size > kInlineTextBytes) return;
+  std::memcpy(room, text, size);
+  record->payload.text = room;
+  platform::Free(text);
+}
+
+}  // namespace
+
 ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                 DataValue *value) {
+  const ResultCode result = ContainerInsertHeldValue(container, position, value);
+  if (result == Zel_OK) MoveTextInline(&value->record);
+  return result;
+}
+
+ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
+                                    DataValue *value) {
   const ResultCode result = IndexInsertNode(container->indexes[position], &value->node);
   if (result != Zel_OK) return result;
   LinkValue(container, value);

@@ -21,11 +21,13 @@ struct ValueIndexNode {
 using ValueCompareFn = std::int32_t (*)(const void *stored, const void *other);
 using ValueReleaseFn = void (*)(void *value);
 
+// The record of an index. Indexes of the store (kIndexNodesInValues) order
+// by ValueCompare; one made by IndexCreate carries its own comparison just
+// after the record, so the store's indexes do without that pointer.
 struct ValueIndex {
   std::uint32_t tag;
   std::uint32_t flags;  // kIndexNodesInValues
   ValueIndexNode *root;
-  ValueCompareFn compare;
   std::uint32_t count;
   qorvcfg::platform::Mutex lock;
 };
@@ -40,10 +42,10 @@ inline constexpr std::uint32_t kIndexNodesInValues = 1;
 
 [[nodiscard]] ResultCode IndexCreate(ValueIndex **out, ValueCompareFn compare);
 ResultCode IndexDestroy(ValueIndex *index, ValueReleaseFn release);
-// Sets up an index in memory its caller owns (IndexRetire undoes it); the
-// failure of the lock's creation is given back.
-[[nodiscard]] ResultCode IndexInitInPlace(ValueIndex *index, ValueCompareFn compare,
-                                          std::uint32_t flags);
+// Sets up an index of the store (nodes in values, ordered by ValueCompare)
+// in memory its caller owns (IndexRetire undoes it); the failure of the
+// lock's creation is given back.
+[[nodiscard]] ResultCode IndexInitInPlace(ValueIndex *index);
 // Marks an index made by IndexInitInPlace dead and closes its lock; its
 // nodes and values are left alone.
 void IndexRetire(ValueIndex *index);
@@ -147,11 +149,14 @@ void ValueUnlinkRelease(void *value);
 // A new unlinked value of the item, from the pool, with an empty nested
 // container and no payload; null when memory ran out.
 [[nodiscard]] DataValue *NewValue(ItemDefinition *item, ValuePool *pool);
-// Inserts the value into indexes[position] and links it at the end of the
-// container's list; Zel_EEXIST (nothing changed) when an equal value is
-// there.
+// Inserts a loaded value into indexes[position] and links it at the end of
+// the container's list; Zel_EEXIST (nothing changed) when an equal value is
+// there. A short text moves into the value's payload: no host has seen it.
 [[nodiscard]] ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                               DataValue *value);
+// The same for a value that a host may hold texts of: nothing moves.
+[[nodiscard]] ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
+                                                  DataValue *value);
 // Releases every value of the container and keeps its items and indexes.
 void ContainerEmpty(DataContainer *container);
 // Appends the value to the container's list (no index is touched).

@@ -105,7 +105,7 @@ ResultCode ContainerAddValue(DataContainer *container, DataRecord *record) {
   // A value linked here compares equal to itself.
   if (value->container == container) return Zel_EEXIST;
   if (LinkedElsewhere(value, container)) return Zel_EFOREIGN;
-  return ContainerInsertValue(container, position, value);
+  return ContainerInsertHeldValue(container, position, value);
 }
 
 ResultCode ContainerChangeValue(DataContainer *container, DataRecord *record,

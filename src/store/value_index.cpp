@@ -15,6 +15,17 @@ struct OwnedNode {
   void *value;
 };
 
+// An index made by IndexCreate, with the comparison it was made with.
+struct ComparingIndex {
+  ValueIndex index;
+  ValueCompareFn compare;
+};
+
+std::int32_t Compare(const ValueIndex *index, const void *stored, const void *other) {
+  if ((index->flags & kIndexNodesInValues) != 0) return ValueCompare(stored, other);
+  return reinterpret_cast<const ComparingIndex *>(index)->compare(stored, other);
+}
+
 std::int32_t Height(std::uint32_t h) { return static_cast<std::int32_t>(h); }
 std::uint32_t Larger(std::uint32_t a, std::uint32_t b) { return Height(a) > Height(b) ? a : b; }
 
@@ -101,7 +112,7 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
   const void *value = IndexNodeValue(index, node);
   ValueIndexNode *parent = nullptr;
   for (ValueIndexNode *at = index->root; at != nullptr;) {
-    const std::int32_t r = index->compare(IndexNodeValue(index, at), value);
+    const std::int32_t r = Compare(index, IndexNodeValue(index, at), value);
     if (r == 0) return Zel_EEXIST;
     parent = at;
     at = r < 0 ? at->left : at->right;
@@ -112,7 +123,7 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
     index->root = node;
     return Zel_OK;
   }
-  if (index->compare(IndexNodeValue(index, parent), value) < 0) {
+  if (Compare(index, IndexNodeValue(index, parent), value) < 0) {
     parent->left = node;
   } else {
     parent->right = node;
@@ -233,17 +244,16 @@ void *IndexNodeValue(const ValueIndex *index, const ValueIndexNode *node) {
   return reinterpret_cast<const OwnedNode *>(node)->value;
 }
 
-ResultCode IndexInitInPlace(ValueIndex *index, ValueCompareFn compare, std::uint32_t flags) {
+ResultCode IndexInitInPlace(ValueIndex *index) {
   const ResultCode created = platform::MutexCreate(&index->lock);
   if (created != Zel_OK) {
     index->tag = kIndexTagDead;
     return created;
   }
   index->tag = kIndexTagLive;
-  index->flags = flags;
+  index->flags = kIndexNodesInValues;
   index->root = nullptr;
   index->count = 0;
-  index->compare = compare;
   return Zel_OK;
 }
 
@@ -254,8 +264,9 @@ void IndexRetire(ValueIndex *index) {
 
 ResultCode IndexCreate(ValueIndex **out, ValueCompareFn compare) {
   if (out == nullptr || compare == nullptr) return Zel_EINVAL;
-  auto *index = static_cast<ValueIndex *>(platform::AllocateZeroed(sizeof(ValueIndex)));
-  if (index == nullptr) return Zel_ENOMEM;
+  auto *record = static_cast<ComparingIndex *>(platform::AllocateZeroed(sizeof(ComparingIndex)));
+  if (record == nullptr) return Zel_ENOMEM;
+  ValueIndex *index = &record->index;
   const ResultCode created = platform::MutexCreate(&index->lock);
   if (created != Zel_OK) {
     index->tag = kIndexTagDead;
@@ -265,7 +276,7 @@ ResultCode IndexCreate(ValueIndex **out, ValueCompareFn compare) {
   index->tag = kIndexTagLive;
   index->root = nullptr;
   index->count = 0;
-  index->compare = compare;
+  record->compare = compare;
   *out = index;
   return Zel_OK;
 }
@@ -319,7 +330,7 @@ ResultCode IndexRemove(ValueIndex *index, const void *key) {
   MutexGuard guard(&index->lock);
   ValueIndexNode *d = index->root;
   while (d != nullptr) {
-    const std::int32_t r = index->compare(IndexNodeValue(index, d), key);
+    const std::int32_t r = Compare(index, IndexNodeValue(index, d), key);
     if (r == 0) break;
     d = r < 0 ? d->left : d->right;
   }

@@ -24,7 +24,7 @@ inline constexpr std::size_t kBlockBytes = 8192;
 inline constexpr std::size_t kSlotsOffset = sizeof(ValuePoolBlock);
 inline constexpr std::uint32_t kSlotsPerBlock =
     static_cast<std::uint32_t>((kBlockBytes - kSlotsOffset) / sizeof(DataValue));
-inline constexpr std::uint32_t kLongestRun = 64;  // blocks in one heap block
+inline constexpr std::uint32_t kLongestRun = 256;  // blocks in one heap block: 2 MiB
 static_assert(kBlockBytes % alignof(DataValue) == 0 && kSlotsOffset % alignof(DataValue) == 0);
 
 DataValue *Slot(ValuePoolBlock *block, std::uint32_t i) {
