@@ -178,6 +178,9 @@ void ReleaseOwnedTexts(DataRecord *record);
 
 // ---- Ordering -----------------------------------------------------------------
 [[nodiscard]] std::int32_t ValueCompare(const void *a, const void *b);
+// ValueCompare for two values of one item, as in one index of the store:
+// the item names are not looked at.
+[[nodiscard]] std::int32_t ValueCompareSameItem(const void *a, const void *b);
 [[nodiscard]] std::int32_t StructureCompare(const DataValue *a, const DataValue *b);
 
 // ---- Loading --------------------------------------------------------------------

@@ -22,7 +22,8 @@ struct ComparingIndex {
 };
 
 std::int32_t Compare(const ValueIndex *index, const void *stored, const void *other) {
-  if ((index->flags & kIndexNodesInValues) != 0) return ValueCompare(stored, other);
+  // Every value of a store index belongs to the index's item.
+  if ((index->flags & kIndexNodesInValues) != 0) return ValueCompareSameItem(stored, other);
   return reinterpret_cast<const ComparingIndex *>(index)->compare(stored, other);
 }
 
