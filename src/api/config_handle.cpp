@@ -24,7 +24,6 @@ HandleState *BuildHandle(ConvertedNode *nodes, ReadDiagnostics *diagnostics) {
   void *block = platform::AllocateZeroed(sizeof(HandleState));
   if (block == nullptr) return nullptr;
   auto *state = new (block) HandleState{};
-  state->orphans.head.store(nullptr);
 
   ConvertedNode *name = nullptr;
   ConvertedNode *description = nullptr;
@@ -72,8 +71,9 @@ HandleState *BuildHandle(ConvertedNode *nodes, ReadDiagnostics *diagnostics) {
 
 void DestroyHandle(ConfigHandle *handle) {
   HandleState *state = StateOf(handle);
-  ContainerClear(&handle->data);
-  OrphanReleaseAll(&state->orphans);
+  // Every value at every depth is a slot of the pool: no walk of the tree.
+  PoolRelease(&state->orphans);
+  ContainerFreeBlock(&handle->data);
   platform::Free(handle->name);
   platform::Free(handle->description);
   platform::Free(handle->dispstring);

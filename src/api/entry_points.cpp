@@ -120,7 +120,7 @@ QORVCFG_API ResultCode Zel_DataDefaultCreateFromData(DataRecord *record, const c
   }
   ItemDefinition *item = FindChildItem(record, name);
   if (item == nullptr) return Zel_ENOTFOUND;
-  return ValueFromDefault(item, ValueFromRecord(record)->orphans, value_out);
+  return ValueFromDefault(item, PoolOf(ValueFromRecord(record)), value_out);
 }
 
 QORVCFG_API ResultCode Zel_DataChange(ConfigHandle *handle, DataRecord *value,

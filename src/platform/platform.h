@@ -9,7 +9,7 @@
 #include "qorvcfg.h"
 
 #if !defined(_WIN32)
-#include <pthread.h>
+#include <atomic>
 #endif
 
 namespace qorvcfg::platform {
@@ -91,7 +91,8 @@ struct Mutex {
 #if defined(_WIN32)
   void *handle;
 #else
-  pthread_mutex_t mutex;
+  // 0 free, 1 held, 2 held with waiters (who sleep on the word).
+  std::atomic<std::uint32_t> state;
 #endif
 };
 

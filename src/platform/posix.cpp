@@ -243,21 +243,26 @@ void Close(FileHandle file) {
 
 // The mutex is recursive, like a Windows mutex: its owner may wait on it
 // again, and a release by a thread that does not own it fails harmlessly.
+// A four-byte lock that cannot fail to be made: waiters sleep on its word.
 ResultCode MutexCreate(Mutex *mutex) {
-  pthread_mutexattr_t attributes;
-  int error = pthread_mutexattr_init(&attributes);
-  if (error != 0) return Zel_ESYSTEM | WindowsError(error);
-  error = pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
-  if (error == 0) error = pthread_mutex_init(&mutex->mutex, &attributes);
-  pthread_mutexattr_destroy(&attributes);
-  if (error != 0) return Zel_ESYSTEM | WindowsError(error);
+  mutex->state.store(0, std::memory_order_relaxed);
   return Zel_OK;
 }
 
-void MutexWait(Mutex *mutex) { (void)pthread_mutex_lock(&mutex->mutex); }
+void MutexWait(Mutex *mutex) {
+  std::uint32_t expected = 0;
+  if (mutex->state.compare_exchange_strong(expected, 1, std::memory_order_acquire)) return;
+  if (expected != 2) expected = mutex->state.exchange(2, std::memory_order_acquire);
+  while (expected != 0) {
+    mutex->state.wait(2, std::memory_order_relaxed);
+    expected = mutex->state.exchange(2, std::memory_order_acquire);
+  }
+}
 
-void MutexRelease(Mutex *mutex) { (void)pthread_mutex_unlock(&mutex->mutex); }
+void MutexRelease(Mutex *mutex) {
+  if (mutex->state.exchange(0, std::memory_order_release) == 2) mutex->state.notify_one();
+}
 
-void MutexClose(Mutex *mutex) { (void)pthread_mutex_destroy(&mutex->mutex); }
+void MutexClose(Mutex *) {}
 
 }  // namespace qorvcfg::platform

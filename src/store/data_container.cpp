@@ -1,5 +1,4 @@
-// Containers of values per level, values with typed payloads, and the list
-// of values that belong to no container.
+// Containers of values per level and values with typed payloads.
 #include <cstring>
 
 #include "api/text_copy.h"
@@ -17,6 +16,8 @@ void ContainerMakeEmpty(DataContainer *container) {
   container->indexes = nullptr;
 }
 
+// One heap block per container: the item array, the index array and the
+// index records themselves.
 ResultCode ContainerInit(DataContainer *container, ItemDefinition *items) {
   std::uint32_t n = 0;
   for (const ItemDefinition *item = items; item != nullptr; item = item->next) ++n;
@@ -24,27 +25,25 @@ ResultCode ContainerInit(DataContainer *container, ItemDefinition *items) {
     ContainerMakeEmpty(container);
     return Zel_OK;
   }
-  auto *item_array =
-      static_cast<ItemDefinition **>(platform::Allocate(n * sizeof(ItemDefinition *)));
-  auto *index_array = static_cast<ValueIndex **>(platform::Allocate(n * sizeof(ValueIndex *)));
-  if (item_array == nullptr || index_array == nullptr) {
-    platform::Free(item_array);
-    platform::Free(index_array);
-    return Zel_ENOMEM;
-  }
+  const std::size_t bytes =
+      n * (sizeof(ItemDefinition *) + sizeof(ValueIndex *) + sizeof(ValueIndex));
+  void *block = platform::Allocate(bytes);
+  if (block == nullptr) return Zel_ENOMEM;
+  auto *item_array = static_cast<ItemDefinition **>(block);
+  auto *index_array = reinterpret_cast<ValueIndex **>(item_array + n);
+  auto *records = reinterpret_cast<ValueIndex *>(index_array + n);
   std::uint32_t created = 0;
   ResultCode result = Zel_OK;
   for (ItemDefinition *item = items; item != nullptr; item = item->next) {
-    result = IndexCreate(&index_array[created], ValueCompare);
+    result = IndexInitInPlace(&records[created]);
     if (result != Zel_OK) break;
-    index_array[created]->flags = kIndexNodesInValues;
+    index_array[created] = &records[created];
     item_array[created] = item;
     ++created;
   }
   if (result != Zel_OK) {
-    while (created > 0) (void)IndexDestroy(index_array[--created], nullptr);
-    platform::Free(item_array);
-    platform::Free(index_array);
+    while (created > 0) IndexRetire(&records[--created]);
+    platform::Free(block);
     return result;
   }
   container->next = container;
@@ -53,6 +52,33 @@ ResultCode ContainerInit(DataContainer *container, ItemDefinition *items) {
   container->items = item_array;
   container->indexes = index_array;
   return Zel_OK;
+}
+
+void ContainerFreeBlock(DataContainer *container) {
+  if (container->items == nullptr) return;
+  for (std::uint32_t i = 0; i < container->count; ++i) {
+    ValueIndex *index = container->indexes[i];
+    if (index != nullptr && index->tag == kIndexTagLive) IndexRetire(index);
+  }
+  platform::Free(container->items);
+  container->items = nullptr;
+  container->indexes = nullptr;
+  container->count = 0;
+}
+
+void ReleaseOwnedTexts(DataRecord *record) {
+  DataPayload &payload = record->payload;
+  const char *inline_start = reinterpret_cast<const char *>(&payload);
+  const char *inline_end = inline_start + sizeof payload;
+  char *text = nullptr;
+  if (record->type == Zel_TYPE_STRING || record->type == Zel_TYPE_ENUMERATION) {
+    text = payload.text;
+    payload.text = nullptr;
+  } else if (record->type == Zel_TYPE_IPADDR) {
+    text = payload.ipaddr.host_name;
+    payload.ipaddr.host_name = nullptr;
+  }
+  if (text != nullptr && (text < inline_start || text >= inline_end)) platform::Free(text);
 }
 
 namespace {
@@ -66,22 +92,11 @@ class ReleaseQueue {
     value->links.next = reinterpret_cast<ListLinks *>(pending_);  // links come first
     pending_ = value;
   }
-  // Chains every value of the container's list and frees its indexes and
-  // arrays; the container is left empty with no items.
+  // Chains every value of the container's list and frees its block; the
+  // container is left empty with no items.
   void TakeContainer(DataContainer *container) {
     TakeValues(container);
-    for (std::uint32_t i = 0; i < container->count; ++i) {
-      ValueIndex *index = container->indexes[i];
-      if (index == nullptr || index->tag != kIndexTagLive) continue;
-      index->root = nullptr;  // its values are chained here
-      index->count = 0;
-      (void)IndexDestroy(index, nullptr);
-    }
-    platform::Free(container->items);
-    platform::Free(container->indexes);
-    container->items = nullptr;
-    container->indexes = nullptr;
-    container->count = 0;
+    ContainerFreeBlock(container);
   }
   // Chains every value of the container's list; the list becomes empty.
   void TakeValues(DataContainer *container) {
@@ -100,9 +115,9 @@ class ReleaseQueue {
     while (pending_ != nullptr) {
       DataValue *value = pending_;
       pending_ = reinterpret_cast<DataValue *>(value->links.next);
-      if (value->record.type == Zel_TYPE_STRUCTURE) TakeContainer(&value->record.nested);
-      ReleasePayloadTexts(value->record.type, &value->record.payload);
-      platform::Free(value);
+      TakeContainer(&value->record.nested);
+      ReleaseOwnedTexts(&value->record);
+      PoolGiveBack(value);
     }
   }
 
@@ -153,21 +168,46 @@ void ValueUnlinkRelease(void *value) {
   ValueRelease(v);
 }
 
-DataValue *NewValue(ItemDefinition *item, OrphanList *orphans) {
-  auto *value = static_cast<DataValue *>(platform::AllocateZeroed(sizeof(DataValue)));
+DataValue *NewValue(ItemDefinition *item, ValuePool *pool) {
+  DataValue *value = PoolTake(pool);
   if (value == nullptr) return nullptr;
   value->item = item;
-  value->orphans = orphans;
-  value->node.value = value;
   ContainerMakeEmpty(&value->record.nested);
   return value;
 }
 
+namespace {
+
+// Room for a text in the payload of a string or enumeration, after its pointer.
+constexpr std::size_t kInlineTextBytes = sizeof(DataPayload) - sizeof(char *);
+
+// Moves a short text that the value owns on the heap into its payload. Only
+// for values whose text no host has seen yet.
+void MoveTextInline(DataRecord *record) {
+  if (record->type != Zel_TYPE_STRING && record->type != Zel_TYPE_ENUMERATION) return;
+  char *text = record->payload.text;
+  char *room = reinterpret_cast<char *>(&record->payload) + sizeof(char *);
+  if (text == nullptr || text == room) return;
+  const std::size_t size = std::strlen(text) + 1;
+  if (size > kInlineTextBytes) return;
+  std::memcpy(room, text, size);
+  record->payload.text = room;
+  platform::Free(text);
+}
+
+}  // namespace
+
 ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                 DataValue *value) {
+  const ResultCode result = ContainerInsertHeldValue(container, position, value);
+  if (result == Zel_OK) MoveTextInline(&value->record);
+  return result;
+}
+
+ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
+                                    DataValue *value) {
   const ResultCode result = IndexInsertNode(container->indexes[position], &value->node);
   if (result != Zel_OK) return result;
-  OrphanRemove(value);
   LinkValue(container, value);
   return Zel_OK;
 }
@@ -181,9 +221,9 @@ void LinkValue(DataContainer *container, DataValue *value) {
   value->container = container;
 }
 
-ResultCode ValueFromDefault(ItemDefinition *item, OrphanList *orphans, DataRecord **out) {
+ResultCode ValueFromDefault(ItemDefinition *item, ValuePool *pool, DataRecord **out) {
   if (item == nullptr || out == nullptr) return Zel_EINVAL;
-  DataValue *value = NewValue(item, orphans);
+  DataValue *value = NewValue(item, pool);
   if (value == nullptr) return Zel_ENOMEM;
   const DefaultRecord &def = item->default_value;
   value->record.type = def.type;
@@ -219,46 +259,8 @@ ResultCode ValueFromDefault(ItemDefinition *item, OrphanList *orphans, DataRecor
     ValueRelease(value);
     return result;
   }
-  OrphanPush(value);
   *out = &value->record;
   return Zel_OK;
-}
-
-// ---- Values that belong to no container -------------------------------------
-// Pushing may happen on several threads at once (default creation is a
-// query); removal and release happen only in calls that own the handle.
-void OrphanPush(DataValue *value) {
-  if (value->orphans == nullptr || value->in_orphans != 0) return;
-  value->in_orphans = 1;
-  value->orphan_prev = nullptr;
-  DataValue *old = value->orphans->head.load(std::memory_order_acquire);
-  do {
-    value->orphan_next = old;
-  } while (!value->orphans->head.compare_exchange_weak(old, value, std::memory_order_acq_rel,
-                                                       std::memory_order_acquire));
-  if (old != nullptr) old->orphan_prev = value;
-}
-
-void OrphanRemove(DataValue *value) {
-  if (value->in_orphans == 0) return;
-  if (value->orphan_prev != nullptr) {
-    value->orphan_prev->orphan_next = value->orphan_next;
-  } else {
-    value->orphans->head.store(value->orphan_next, std::memory_order_release);
-  }
-  if (value->orphan_next != nullptr) value->orphan_next->orphan_prev = value->orphan_prev;
-  value->orphan_next = nullptr;
-  value->orphan_prev = nullptr;
-  value->in_orphans = 0;
-}
-
-void OrphanReleaseAll(OrphanList *orphans) {
-  DataValue *value = orphans->head.exchange(nullptr, std::memory_order_acq_rel);
-  while (value != nullptr) {
-    DataValue *next = value->orphan_next;
-    ValueRelease(value);
-    value = next;
-  }
 }
 
 std::int64_t FindItemByName(const DataContainer *container, const char *name) {

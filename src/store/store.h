@@ -9,25 +9,26 @@
 #include "qorvcfg.h"
 #include "schema/schema.h"
 
-// ---- Value index (an AVL tree with parent links and its own mutex) ---------
+// ---- Value index (an AVL tree with parent links and its own lock) ---------
 struct ValueIndexNode {
   ValueIndexNode *parent;
   ValueIndexNode *left;   // values that order above this one
   ValueIndexNode *right;  // values that order below this one
   std::uint32_t left_height;
   std::uint32_t right_height;
-  void *value;
 };
 
 using ValueCompareFn = std::int32_t (*)(const void *stored, const void *other);
 using ValueReleaseFn = void (*)(void *value);
 
+// The record of an index. Indexes of the store (kIndexNodesInValues) order
+// by ValueCompare; one made by IndexCreate carries its own comparison just
+// after the record, so the store's indexes do without that pointer.
 struct ValueIndex {
   std::uint32_t tag;
   std::uint32_t flags;  // kIndexNodesInValues
   ValueIndexNode *root;
   std::uint32_t count;
-  ValueCompareFn compare;
   qorvcfg::platform::Mutex lock;
 };
 
@@ -35,12 +36,21 @@ namespace qorvcfg {
 
 inline constexpr std::uint32_t kIndexTagLive = 0x42545245;  // "BTRE"
 inline constexpr std::uint32_t kIndexTagDead = 0x45525442;  // "ERTB"
-// The index's nodes live inside its values: inserted with IndexInsertNode,
-// taken out with IndexRemoveNode, and never freed by the index.
+// The index's nodes live inside its values (DataValue::node): inserted with
+// IndexInsertNode, taken out with IndexRemoveNode, never freed by the index.
 inline constexpr std::uint32_t kIndexNodesInValues = 1;
 
 [[nodiscard]] ResultCode IndexCreate(ValueIndex **out, ValueCompareFn compare);
 ResultCode IndexDestroy(ValueIndex *index, ValueReleaseFn release);
+// Sets up an index of the store (nodes in values, ordered by ValueCompare)
+// in memory its caller owns (IndexRetire undoes it); the failure of the
+// lock's creation is given back.
+[[nodiscard]] ResultCode IndexInitInPlace(ValueIndex *index);
+// Marks an index made by IndexInitInPlace dead and closes its lock; its
+// nodes and values are left alone.
+void IndexRetire(ValueIndex *index);
+// The value a node of this index stands for.
+[[nodiscard]] void *IndexNodeValue(const ValueIndex *index, const ValueIndexNode *node);
 ResultCode IndexClear(ValueIndex *index, ValueReleaseFn release);
 [[nodiscard]] ResultCode IndexInsert(ValueIndex *index, void *value);
 // Removes the node whose value compares equal to key; Zel_ENOENT if none.
@@ -64,32 +74,26 @@ struct ListLinks {
 };
 
 struct DataValue;
-
-// Values that are linked nowhere (made from a default, deleted, or dropped by
-// a failed change) are remembered by their handle and released with it.
-struct OrphanList {
-  std::atomic<DataValue *> head;
-};
+struct ValuePool;
+// The loader names the handle's pool by this older name.
+using OrphanList = ValuePool;
 
 // Where every value is (checked by the tests' store invariant checker):
 // - Linked: container is the container whose list holds the value; the
 //   value's item is items[i] of that container and node is in indexes[i];
 //   the container owns the value. Exactly the linked values of a container
 //   are in its list, and exactly those are in its indexes.
-// - Unlinked: container, links and node links are null; the value is in its
-//   handle's orphan list (when it has a handle) and is released with it.
-// Delete and change act only on a value linked in the container they are
-// given, and take out exactly the value's own node.
+// - Unlinked: container, links and node links are null; the value belongs to
+//   whoever holds it, and its handle's pool releases it at destroy.
+// Every value lives in a slot of its handle's pool; a free slot's prev link
+// points at the pool. Delete and change act only on a value linked in the
+// container they are given, and take out exactly the value's own node.
 struct DataValue {
   ListLinks links;
   ItemDefinition *item;
-  DataRecord record;
   DataContainer *container;  // null while unlinked
-  ValueIndexNode node;       // node.value is this value
-  OrphanList *orphans;       // the handle's list, for every value of the handle
-  DataValue *orphan_next;
-  DataValue *orphan_prev;
-  std::uint32_t in_orphans;
+  ValueIndexNode node;       // its node in the item's index
+  DataRecord record;
 };
 
 [[nodiscard]] inline DataValue *ValueFromRecord(DataRecord *record) {
@@ -106,32 +110,66 @@ struct DataValue {
                                        offsetof(DataValue, record.nested));
 }
 
+[[nodiscard]] inline DataValue *ValueOfNode(const ValueIndexNode *node) {
+  return reinterpret_cast<DataValue *>(
+      reinterpret_cast<char *>(const_cast<ValueIndexNode *>(node)) - offsetof(DataValue, node));
+}
+
+// ---- Value pool -------------------------------------------------------------
+// The values of one handle live in slots of aligned blocks that the handle
+// owns: a value's block (and so its pool) follows from its address, made
+// values are taken from a free list before new slots, and destroy frees the
+// blocks whole. Values may be made on several threads at once (default
+// creation is a query), so taking and giving back a slot holds the pool's
+// small lock.
+struct ValuePoolBlock;
+struct ValuePool {
+  std::atomic<std::uint32_t> lock;
+  DataValue *free_slots;    // chained through links.next
+  ValuePoolBlock *blocks;   // every block, newest first
+  ValuePoolBlock *current;  // the block new slots come from
+  std::uint32_t next_run;   // blocks in the next allocation
+};
+
+// A zeroed slot of the pool, or null when memory ran out.
+[[nodiscard]] DataValue *PoolTake(ValuePool *pool);
+// Gives a value's slot back to its pool; the value owns nothing any more.
+void PoolGiveBack(DataValue *value);
+[[nodiscard]] ValuePool *PoolOf(const DataValue *value);
+// Calls visit for every value of the pool (free slots left out).
+void PoolVisit(ValuePool *pool, void (*visit)(DataValue *value, void *context), void *context);
+// Releases what every value of the pool still owns, then the blocks.
+void PoolRelease(ValuePool *pool);
+
 void ContainerMakeEmpty(DataContainer *container);
 [[nodiscard]] ResultCode ContainerInit(DataContainer *container, ItemDefinition *items);
 void ContainerClear(DataContainer *container);
 void ValueRelease(DataValue *value);
 void ValueUnlinkRelease(void *value);
-// A new unlinked value of the item with an empty nested container and no
-// payload, remembered by orphans unless null; null when memory ran out.
-[[nodiscard]] DataValue *NewValue(ItemDefinition *item, OrphanList *orphans);
-// Inserts the value into indexes[position] and links it at the end of the
-// container's list; Zel_EEXIST (nothing changed) when an equal value is
-// there. The value leaves its handle's orphan list.
+// A new unlinked value of the item, from the pool, with an empty nested
+// container and no payload; null when memory ran out.
+[[nodiscard]] DataValue *NewValue(ItemDefinition *item, ValuePool *pool);
+// Inserts a loaded value into indexes[position] and links it at the end of
+// the container's list; Zel_EEXIST (nothing changed) when an equal value is
+// there. A short text moves into the value's payload: no host has seen it.
 [[nodiscard]] ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                               DataValue *value);
+// The same for a value that a host may hold texts of: nothing moves.
+[[nodiscard]] ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
+                                                  DataValue *value);
 // Releases every value of the container and keeps its items and indexes.
 void ContainerEmpty(DataContainer *container);
 // Appends the value to the container's list (no index is touched).
 void LinkValue(DataContainer *container, DataValue *value);
 void UnlinkValue(DataValue *value);
-// Builds an unlinked value from the item's default and remembers it in orphans.
-[[nodiscard]] ResultCode ValueFromDefault(ItemDefinition *item, OrphanList *orphans,
-                                          DataRecord **out);
-
-void OrphanPush(DataValue *value);
-void OrphanRemove(DataValue *value);
-// Releases every remembered value.
-void OrphanReleaseAll(OrphanList *orphans);
+// Builds an unlinked value from the item's default, in the pool.
+[[nodiscard]] ResultCode ValueFromDefault(ItemDefinition *item, ValuePool *pool, DataRecord **out);
+// Frees a container's own block (items, indexes and their locks); its values
+// are not touched.
+void ContainerFreeBlock(DataContainer *container);
+// Releases the texts a payload of the type owns (a text kept in the payload
+// itself is not freed).
+void ReleaseOwnedTexts(DataRecord *record);
 
 // Position of an item in the container's item array by exact name; -1 if none.
 [[nodiscard]] std::int64_t FindItemByName(const DataContainer *container, const char *name);
@@ -140,6 +178,9 @@ void OrphanReleaseAll(OrphanList *orphans);
 
 // ---- Ordering -----------------------------------------------------------------
 [[nodiscard]] std::int32_t ValueCompare(const void *a, const void *b);
+// ValueCompare for two values of one item, as in one index of the store:
+// the item names are not looked at.
+[[nodiscard]] std::int32_t ValueCompareSameItem(const void *a, const void *b);
 [[nodiscard]] std::int32_t StructureCompare(const DataValue *a, const DataValue *b);
 
 // ---- Loading --------------------------------------------------------------------
@@ -161,7 +202,7 @@ void OrphanReleaseAll(OrphanList *orphans);
 // The handle with what the library keeps beside the fields the host sees.
 struct HandleState {
   ConfigHandle handle;
-  OrphanList orphans;
+  ValuePool orphans;  // every value of the handle, linked or not
 };
 
 [[nodiscard]] inline HandleState *StateOf(ConfigHandle *handle) {

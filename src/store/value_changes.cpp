@@ -105,7 +105,7 @@ ResultCode ContainerAddValue(DataContainer *container, DataRecord *record) {
   // A value linked here compares equal to itself.
   if (value->container == container) return Zel_EEXIST;
   if (LinkedElsewhere(value, container)) return Zel_EFOREIGN;
-  return ContainerInsertValue(container, position, value);
+  return ContainerInsertHeldValue(container, position, value);
 }
 
 ResultCode ContainerChangeValue(DataContainer *container, DataRecord *record,
@@ -125,14 +125,13 @@ ResultCode ContainerChangeValue(DataContainer *container, DataRecord *record,
 
   const bool linked = IsLinked(value);
   if (linked) (void)IndexRemoveNode(index, &value->node);
-  ReleasePayloadTexts(record->type, &record->payload);
+  ReleaseOwnedTexts(record);
   record->payload = fresh;
   if (!linked) return Zel_OK;
   result = IndexInsertNode(index, &value->node);
   if (result != Zel_OK) {
     // The value leaves the container and now belongs to the caller.
     UnlinkValue(value);
-    OrphanPush(value);
   }
   return result;
 }
@@ -146,7 +145,6 @@ ResultCode ContainerDeleteValue(DataContainer *container, DataRecord *record) {
   if (LinkedElsewhere(value, container)) return Zel_EFOREIGN;
   (void)IndexRemoveNode(container->indexes[position], &value->node);
   UnlinkValue(value);
-  OrphanPush(value);
   return Zel_OK;
 }
 

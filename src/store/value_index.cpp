@@ -9,6 +9,24 @@ namespace {
 
 using platform::MutexGuard;
 
+// A node that the index allocates itself, for a value it does not hold.
+struct OwnedNode {
+  ValueIndexNode node;
+  void *value;
+};
+
+// An index made by IndexCreate, with the comparison it was made with.
+struct ComparingIndex {
+  ValueIndex index;
+  ValueCompareFn compare;
+};
+
+std::int32_t Compare(const ValueIndex *index, const void *stored, const void *other) {
+  // Every value of a store index belongs to the index's item.
+  if ((index->flags & kIndexNodesInValues) != 0) return ValueCompareSameItem(stored, other);
+  return reinterpret_cast<const ComparingIndex *>(index)->compare(stored, other);
+}
+
 std::int32_t Height(std::uint32_t h) { return static_cast<std::int32_t>(h); }
 std::uint32_t Larger(std::uint32_t a, std::uint32_t b) { return Height(a) > Height(b) ? a : b; }
 
@@ -59,7 +77,7 @@ ValueIndexNode *Successor(ValueIndexNode *node) {
 // node itself. The node is not touched after the release.
 void FreeNode(ValueIndex *index, ValueIndexNode *node, ValueReleaseFn release) {
   const bool owned = (index->flags & kIndexNodesInValues) == 0;
-  void *value = node->value;
+  void *value = IndexNodeValue(index, node);
   if (owned) platform::Free(node);
   if (release != nullptr) release(value);
 }
@@ -92,10 +110,10 @@ bool IsLive(const ValueIndex *index) { return index->tag == kIndexTagLive; }
 // Places a prepared node (links and heights zero) by its value and
 // rebalances; Zel_EEXIST when a stored value compares equal.
 ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
-  void *value = node->value;
+  const void *value = IndexNodeValue(index, node);
   ValueIndexNode *parent = nullptr;
   for (ValueIndexNode *at = index->root; at != nullptr;) {
-    const std::int32_t r = index->compare(at->value, value);
+    const std::int32_t r = Compare(index, IndexNodeValue(index, at), value);
     if (r == 0) return Zel_EEXIST;
     parent = at;
     at = r < 0 ? at->left : at->right;
@@ -106,7 +124,7 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
     index->root = node;
     return Zel_OK;
   }
-  if (index->compare(parent->value, value) < 0) {
+  if (Compare(index, IndexNodeValue(index, parent), value) < 0) {
     parent->left = node;
   } else {
     parent->right = node;
@@ -222,10 +240,34 @@ ValueIndexNode *RotateLeft(ValueIndexNode *x) {
   return y;
 }
 
+void *IndexNodeValue(const ValueIndex *index, const ValueIndexNode *node) {
+  if ((index->flags & kIndexNodesInValues) != 0) return ValueOfNode(node);
+  return reinterpret_cast<const OwnedNode *>(node)->value;
+}
+
+ResultCode IndexInitInPlace(ValueIndex *index) {
+  const ResultCode created = platform::MutexCreate(&index->lock);
+  if (created != Zel_OK) {
+    index->tag = kIndexTagDead;
+    return created;
+  }
+  index->tag = kIndexTagLive;
+  index->flags = kIndexNodesInValues;
+  index->root = nullptr;
+  index->count = 0;
+  return Zel_OK;
+}
+
+void IndexRetire(ValueIndex *index) {
+  index->tag = kIndexTagDead;
+  platform::MutexClose(&index->lock);
+}
+
 ResultCode IndexCreate(ValueIndex **out, ValueCompareFn compare) {
   if (out == nullptr || compare == nullptr) return Zel_EINVAL;
-  auto *index = static_cast<ValueIndex *>(platform::AllocateZeroed(sizeof(ValueIndex)));
-  if (index == nullptr) return Zel_ENOMEM;
+  auto *record = static_cast<ComparingIndex *>(platform::AllocateZeroed(sizeof(ComparingIndex)));
+  if (record == nullptr) return Zel_ENOMEM;
+  ValueIndex *index = &record->index;
   const ResultCode created = platform::MutexCreate(&index->lock);
   if (created != Zel_OK) {
     index->tag = kIndexTagDead;
@@ -235,7 +277,7 @@ ResultCode IndexCreate(ValueIndex **out, ValueCompareFn compare) {
   index->tag = kIndexTagLive;
   index->root = nullptr;
   index->count = 0;
-  index->compare = compare;
+  record->compare = compare;
   *out = index;
   return Zel_OK;
 }
@@ -263,21 +305,22 @@ ResultCode IndexClear(ValueIndex *index, ValueReleaseFn release) {
 ResultCode IndexInsert(ValueIndex *index, void *value) {
   if (index == nullptr) return Zel_EINVAL;
   if (!IsLive(index)) return Zel_EBADTAG;
-  auto *node = static_cast<ValueIndexNode *>(platform::AllocateZeroed(sizeof(ValueIndexNode)));
-  if (node == nullptr) return Zel_ENOMEM;
-  node->value = value;
+  if ((index->flags & kIndexNodesInValues) != 0) {
+    return IndexInsertNode(index, &static_cast<DataValue *>(value)->node);
+  }
+  auto *owned = static_cast<OwnedNode *>(platform::AllocateZeroed(sizeof(OwnedNode)));
+  if (owned == nullptr) return Zel_ENOMEM;
+  owned->value = value;
   MutexGuard guard(&index->lock);
-  const ResultCode result = Attach(index, node);
-  if (result != Zel_OK) platform::Free(node);
+  const ResultCode result = Attach(index, &owned->node);
+  if (result != Zel_OK) platform::Free(owned);
   return result;
 }
 
 ResultCode IndexInsertNode(ValueIndex *index, ValueIndexNode *node) {
   if (index == nullptr) return Zel_EINVAL;
   if (!IsLive(index)) return Zel_EBADTAG;
-  void *value = node->value;
   *node = ValueIndexNode{};
-  node->value = value;
   MutexGuard guard(&index->lock);
   return Attach(index, node);
 }
@@ -288,7 +331,7 @@ ResultCode IndexRemove(ValueIndex *index, const void *key) {
   MutexGuard guard(&index->lock);
   ValueIndexNode *d = index->root;
   while (d != nullptr) {
-    const std::int32_t r = index->compare(d->value, key);
+    const std::int32_t r = Compare(index, IndexNodeValue(index, d), key);
     if (r == 0) break;
     d = r < 0 ? d->left : d->right;
   }
@@ -303,7 +346,7 @@ ResultCode IndexRemoveNode(ValueIndex *index, ValueIndexNode *node) {
   if (!IsLive(index)) return Zel_EBADTAG;
   MutexGuard guard(&index->lock);
   Unhook(index, node);
-  *node = ValueIndexNode{nullptr, nullptr, nullptr, 0, 0, node->value};
+  *node = ValueIndexNode{};
   return Zel_OK;
 }
 
@@ -316,7 +359,7 @@ ResultCode IndexList(ValueIndex *index, void **values, std::uint32_t *count) {
       const std::uint32_t capacity = *count;
       for (ValueIndexNode *node = Leftmost(index->root); node != nullptr && written < capacity;
            node = Successor(node)) {
-        values[written++] = node->value;
+        values[written++] = IndexNodeValue(index, node);
       }
     }
   }

@@ -192,6 +192,23 @@ std::int32_t ValueCompare(const void *stored, const void *other) {
   return StructureCompare(a, b);
 }
 
+std::int32_t ValueCompareSameItem(const void *stored, const void *other) {
+  const auto *a = static_cast<const DataValue *>(stored);
+  const auto *b = static_cast<const DataValue *>(other);
+  if (a->record.type == b->record.type) {
+    switch (a->record.type) {
+      case Zel_TYPE_INTEGER:
+        return IntegerOrder(a->record.payload.integer, b->record.payload.integer);
+      case Zel_TYPE_STRING:
+      case Zel_TYPE_ENUMERATION:
+        return TextOrder(a->record.payload.text, b->record.payload.text);
+      default:
+        break;
+    }
+  }
+  return ValueCompare(stored, other);
+}
+
 // Descends into member structures without recursion: the way back up is the
 // container each member is linked into, and where to go on at a level follows
 // from the member pair just finished. A result other than zero at any depth

@@ -30,13 +30,14 @@ std::vector<ItemDefinition> ItemChain(bool identifier) {
 }
 
 // One value per level; gives the top one and the innermost integer.
-DataRecord *ValueChain(std::vector<ItemDefinition> &items, DataRecord **innermost) {
+DataRecord *ValueChain(std::vector<ItemDefinition> &items, ValuePool *pool,
+                       DataRecord **innermost) {
   DataRecord *top = nullptr;
-  EXPECT_EQ(ValueFromDefault(&items[0], nullptr, &top), Zel_OK);
+  EXPECT_EQ(ValueFromDefault(&items[0], pool, &top), Zel_OK);
   DataRecord *parent = top;
   for (std::size_t i = 1; i <= kDepth; ++i) {
     DataRecord *child = nullptr;
-    EXPECT_EQ(ValueFromDefault(&items[i], nullptr, &child), Zel_OK);
+    EXPECT_EQ(ValueFromDefault(&items[i], pool, &child), Zel_OK);
     EXPECT_EQ(ContainerAddValue(&parent->nested, child), Zel_OK);
     parent = child;
   }
@@ -50,14 +51,15 @@ TEST(DeepNesting, ComparesAndReleasesAnyDepth) {
     SCOPED_TRACE(identifier);
     std::vector<ItemDefinition> items = ItemChain(identifier);
     DataRecord *inner_a = nullptr, *inner_b = nullptr;
-    DataRecord *a = ValueChain(items, &inner_a);
-    DataRecord *b = ValueChain(items, &inner_b);
+    ValuePool pool{};
+    DataRecord *a = ValueChain(items, &pool, &inner_a);
+    DataRecord *b = ValueChain(items, &pool, &inner_b);
     EXPECT_EQ(ValueCompare(ValueFromRecord(a), ValueFromRecord(b)), 0);
     inner_b->payload.integer = 1;  // the innermost values decide
     EXPECT_LT(ValueCompare(ValueFromRecord(a), ValueFromRecord(b)), 0);
     EXPECT_GT(ValueCompare(ValueFromRecord(b), ValueFromRecord(a)), 0);
-    ValueRelease(ValueFromRecord(a));
-    ValueRelease(ValueFromRecord(b));
+    ValueRelease(ValueFromRecord(a));  // b goes with the pool, as at destroy
+    PoolRelease(&pool);
   }
   EXPECT_EQ(platform::LiveAllocations(), live);
 }

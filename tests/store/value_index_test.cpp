@@ -27,24 +27,24 @@ int V(const void *value) { return static_cast<const Key *>(value)->v; }
 
 // Checks heights, balance, parent links and order below node; gives the
 // subtree's height and appends its values in walk order.
-std::uint32_t CheckSubtree(const ValueIndexNode *node, const ValueIndexNode *parent,
-                           std::vector<int> *walk) {
+std::uint32_t CheckSubtree(const ValueIndex *index, const ValueIndexNode *node,
+                           const ValueIndexNode *parent, std::vector<int> *walk) {
   if (node == nullptr) return 0;
-  EXPECT_EQ(node->parent, parent) << "parent link of " << V(node->value);
-  const std::uint32_t left = CheckSubtree(node->left, node, walk);
-  walk->push_back(V(node->value));
-  const std::uint32_t right = CheckSubtree(node->right, node, walk);
-  EXPECT_EQ(node->left_height, left) << "left height of " << V(node->value);
-  EXPECT_EQ(node->right_height, right) << "right height of " << V(node->value);
+  EXPECT_EQ(node->parent, parent) << "parent link of " << V(IndexNodeValue(index, node));
+  const std::uint32_t left = CheckSubtree(index, node->left, node, walk);
+  walk->push_back(V(IndexNodeValue(index, node)));
+  const std::uint32_t right = CheckSubtree(index, node->right, node, walk);
+  EXPECT_EQ(node->left_height, left) << "left height of " << V(IndexNodeValue(index, node));
+  EXPECT_EQ(node->right_height, right) << "right height of " << V(IndexNodeValue(index, node));
   EXPECT_LE(std::abs(static_cast<int>(left) - static_cast<int>(right)), 1)
-      << "balance of " << V(node->value);
+      << "balance of " << V(IndexNodeValue(index, node));
   return 1 + std::max(left, right);
 }
 
 // The tree and a listing of up to capacity values against the model, greatest first.
 void ExpectMatches(ValueIndex *index, const std::set<int> &model, std::uint32_t capacity) {
   std::vector<int> walk, listed;
-  CheckSubtree(index->root, nullptr, &walk);
+  CheckSubtree(index, index->root, nullptr, &walk);
   ASSERT_EQ(walk, std::vector<int>(model.rbegin(), model.rend()));
   ASSERT_EQ(index->count, model.size());
   std::vector<void *> values(capacity + 1, nullptr);

@@ -30,7 +30,7 @@ std::string CheckIndex(const DataContainer *container, std::uint32_t i) {
   while (node != nullptr && node->left != nullptr) node = node->left;
   while (node != nullptr) {
     ++nodes;
-    const auto *value = static_cast<const DataValue *>(node->value);
+    const auto *value = ValueOfNode(node);
     if (&value->node != node) return "a node that is not its value's own" + Where(value);
     if (value->container != container) return "indexed value not linked here" + Where(value);
     if (value->item != container->items[i]) return "value in another item's index" + Where(value);
@@ -83,33 +83,51 @@ std::string CheckContainer(DataContainer *container, std::vector<DataContainer *
   return "";
 }
 
-// Unlinked values remembered by the handle, and the containers inside them.
-std::string CheckOrphans(HandleState *state, std::vector<DataContainer *> *pending) {
-  for (DataValue *value = state->orphans.head.load(); value != nullptr;
-       value = value->orphan_next) {
-    if (value->container != nullptr || value->links.next != nullptr ||
-        value->links.prev != nullptr) {
-      return "remembered as unlinked but linked" + Where(value);
-    }
-    if (value->node.parent != nullptr || value->node.left != nullptr ||
-        value->node.right != nullptr) {
-      return "unlinked value still has tree links" + Where(value);
-    }
-    if (value->record.type == Zel_TYPE_STRUCTURE) pending->push_back(&value->record.nested);
+// Every value of the handle's pool: an unlinked one has no links at all; the
+// linked ones are counted, to be matched with the containers' lists.
+struct PoolSurvey {
+  std::size_t linked = 0;
+  std::string fault;
+  std::vector<DataContainer *> *pending;
+};
+
+void SurveyValue(DataValue *value, void *context) {
+  auto *survey = static_cast<PoolSurvey *>(context);
+  if (value->container != nullptr) {
+    ++survey->linked;
+    return;
   }
-  return "";
+  if (value->links.next != nullptr || value->links.prev != nullptr) {
+    if (survey->fault.empty()) survey->fault = "unlinked value with list links" + Where(value);
+  } else if (value->node.parent != nullptr || value->node.left != nullptr ||
+             value->node.right != nullptr) {
+    if (survey->fault.empty()) survey->fault = "unlinked value still has tree links" + Where(value);
+  }
+  if (value->record.type == Zel_TYPE_STRUCTURE) survey->pending->push_back(&value->record.nested);
+}
+
+std::size_t ListLength(DataContainer *container) {
+  std::size_t n = 0;
+  ListLinks *head = ListHead(container);
+  for (ListLinks *at = head->next; at != head; at = at->next) ++n;
+  return n;
 }
 
 }  // namespace
 
 std::string StoreInvariantViolation(ConfigHandle *handle) {
   std::vector<DataContainer *> pending{&handle->data};
-  std::string fault = CheckOrphans(StateOf(handle), &pending);
+  PoolSurvey survey{0, "", &pending};
+  PoolVisit(&StateOf(handle)->orphans, SurveyValue, &survey);
+  std::string fault = survey.fault;
+  std::size_t listed = 0;
   while (fault.empty() && !pending.empty()) {
     DataContainer *container = pending.back();
     pending.pop_back();
     fault = CheckContainer(container, &pending);
+    listed += ListLength(container);
   }
+  if (fault.empty() && listed != survey.linked) return "linked values outside the handle's lists";
   return fault;
 }
 
