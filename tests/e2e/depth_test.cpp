@@ -143,6 +143,10 @@ TEST(Depth, AllocationFailuresAtDepth) {
   for (int i = 0; i < kDepth; ++i) chain += "</a>";
   const std::string data = "<config><top>3</top>" + chain + chain + "</config>";
   ASSERT_EQ(Zel_ConfigCreate(path.c_str(), &handle), Zel_OK);
+  // The handle keeps the blocks its values came from until it is destroyed:
+  // one full read first, so that the sweep's reads find their room.
+  ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), handle), Zel_OK);
+  ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), handle), Zel_EEXIST);
   for (FailMode fail : {FailMode::kOnlyNth, FailMode::kNthAndAfter}) {
     SweepAllocationFailures(
         [&] { return Zel_ConfigReadFromData(data.c_str(), handle); },
