@@ -384,7 +384,7 @@ void AddKeys(ConfigHandle *handle, const std::vector<std::int64_t> &keys) {
 
 void ChangeRows(std::size_t count) {
   const std::vector<std::int64_t> keys = RandomKeys(count);
-  volatile std::int64_t sink = 0;
+  volatile std::uint64_t sink = 0;
   const Spread add = Ratio(
       [&] {
         ConfigHandle *handle = NewHandle();
@@ -416,15 +416,17 @@ void ChangeRows(std::size_t count) {
           (void)Zel_DataGet(handle, "key", nullptr, &total);
           std::uint32_t capacity = total;
           (void)Zel_DataGet(handle, "key", records.data(), &capacity);
-          std::int64_t sum = 0;
-          for (std::uint32_t i = 0; i < total; ++i) sum += records[i]->payload.integer;
+          std::uint64_t sum = 0;  // wraps
+          for (std::uint32_t i = 0; i < total; ++i) {
+            sum += static_cast<std::uint64_t>(records[i]->payload.integer);
+          }
           sink = sink + sum;
         });
       },
       [&] {
         return Timed([&] {
-          std::int64_t sum = 0;
-          for (const std::int64_t &key : set) sum += key;
+          std::uint64_t sum = 0;
+          for (const std::int64_t &key : set) sum += static_cast<std::uint64_t>(key);
           sink = sink + sum;
         });
       });
