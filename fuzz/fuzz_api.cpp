@@ -7,8 +7,9 @@
 // destroying it releases every block.
 //
 // QORVCFG_FUZZ_API_SKIP_KNOWN=1 avoids the sequences of two known faults: a
-// value changed or deleted through a sibling structure of its own, and a
-// change of the identity of a structure that is stored.
+// value changed or deleted through a sibling structure of its own ("sibling"),
+// and a change of the identity of a structure that is stored ("identity");
+// naming one of them avoids only that one.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -57,11 +58,20 @@ void Trace(const char *call, const void *parent, const void *record, const char 
   }
 }
 
-bool SkipKnown() {
-  static const bool skip = [] {
-    const char *value = std::getenv("QORVCFG_FUZZ_API_SKIP_KNOWN");
-    return value != nullptr && value[0] == '1';
-  }();
+// Which known faults to keep away from: QORVCFG_FUZZ_API_SKIP_KNOWN=1 both,
+// =sibling or =identity only the one.
+bool SkipKnown(const char *which) {
+  const char *value = std::getenv("QORVCFG_FUZZ_API_SKIP_KNOWN");
+  return value != nullptr && (std::strcmp(value, "1") == 0 || std::strcmp(value, which) == 0);
+}
+
+bool SkipSibling() {
+  static const bool skip = SkipKnown("sibling");
+  return skip;
+}
+
+bool SkipIdentity() {
+  static const bool skip = SkipKnown("identity");
   return skip;
 }
 
@@ -164,12 +174,15 @@ class Sequence {
   // True when a call on this value through this parent follows one of the
   // two known faults.
   bool FollowsKnownFault(const Held &held, DataRecord *parent) const {
-    if (!SkipKnown() || parent == nullptr) return false;
+    if (parent == nullptr) return false;
     const Held *level = HeldOf(parent);
     const Held *own = held.parent != nullptr ? HeldOf(held.parent) : nullptr;
     if (level == nullptr) return false;
     // A sibling structure of the value's own level.
-    if (parent != held.parent && own != nullptr && own->item == level->item) return true;
+    if (SkipSibling() && parent != held.parent && own != nullptr && own->item == level->item) {
+      return true;
+    }
+    if (!SkipIdentity()) return false;
     // A change of identity of a stored structure: a member that is an
     // identifier, or any member when the structure has no identifier.
     bool keyed = false;
