@@ -456,6 +456,13 @@ void WriteRows(const DataText &data) {
 #endif
 }
 
+std::string Megabytes(double bytes) {
+  if (!Tracker::kAvailable) return "n/a";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f MB", bytes / 1e6);
+  return text;
+}
+
 // Runs in a child process, so that a crash or a stack overflow of the library
 // turns into "skipped" instead of ending the benchmark.
 void DepthRow(std::size_t definition_depth, std::size_t data_depth) {
@@ -477,6 +484,15 @@ void DepthRow(std::size_t definition_depth, std::size_t data_depth) {
     });
     create_memory.Stop();
     const double create_peak = static_cast<double>(create_memory.Peak());
+    std::size_t kept_levels = 0;
+    for (const ItemDefinition *item = handle->items; item != nullptr; item = item->children) {
+      ++kept_levels;
+    }
+    Zel_ConfigDestroy(handle);
+    // The deep data goes into a definition whose every level is kept, so that
+    // the read meets all of its markup.
+    WriteText(path, MakeDeepDefinition(std::min<std::size_t>(kept_levels, data_depth) - 1));
+    if (Zel_ConfigCreate(path.c_str(), &handle) != Zel_OK) _exit(2);
     Tracker read_memory;
     ResultCode read_result = Zel_OK;
     const double read = Timed([&] { read_result = Zel_ConfigReadFromData(data.c_str(), handle); });
@@ -485,10 +501,10 @@ void DepthRow(std::size_t definition_depth, std::size_t data_depth) {
     Zel_ConfigDestroy(handle);
     std::remove(path.c_str());
     std::snprintf(line, sizeof line,
-                  "depth: create %zu deep %.2f s, peak %.0f MB; read %zu deep 0x%08x %.2f s, "
-                  "peak %.0f MB informative\n",
-                  definition_depth, create, create_peak / 1e6, data_depth, read_result, read,
-                  read_peak / 1e6);
+                  "depth: create %zu deep %.2f s, peak %s, %zu levels kept; read %zu deep "
+                  "0x%08x %.2f s, peak %s informative\n",
+                  definition_depth, create, Megabytes(create_peak).c_str(), kept_levels, data_depth,
+                  read_result, read, Megabytes(read_peak).c_str());
     if (write(link[1], line, std::strlen(line)) < 0) _exit(3);
     _exit(0);
   }
