@@ -43,6 +43,18 @@ for target in "${targets[@]}"; do
   options=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=65536
            -artifact_prefix="$work/artifacts/" -print_final_stats=1)
   [ -f "$root/fuzz/$target.dict" ] && options+=(-dict="$root/fuzz/$target.dict")
+  # Inputs that once failed run first, once each.
+  regressions=()
+  if [ -d "$root/fuzz/regressions/$target" ]; then
+    while IFS= read -r -d '' file; do regressions+=("$file"); done < <(
+      find "$root/fuzz/regressions/$target" -type f ! -name '*.md' -print0)
+  fi
+  if [ ${#regressions[@]} -gt 0 ] &&
+    ! "$build/$target" -runs=1 "${regressions[@]}" >"$work/regressions.log" 2>&1; then
+    echo "fuzz $target: FAILED (a regression input, see $work/regressions.log)"
+    status=1
+    continue
+  fi
   # The first corpus directory receives the new entries; the committed one is
   # only read.
   nice -n 19 "$build/$target" "${options[@]}" "$work/corpus" "$root/fuzz/corpus/$target" \
