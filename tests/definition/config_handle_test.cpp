@@ -31,24 +31,6 @@ const char kDefinition[] = R"(<config_define><name>all</name><dispstring>All</di
   <item><name>pad</name><type>string</type><minimum>2</minimum></item>
 </config_define>)";
 
-// name:kind,limit[,id][,optional][,bounds] per row; nested rows in parentheses.
-std::string Rows(const ElementDescriptor *row) {
-  std::string out;
-  for (; row != nullptr; row = row->next) {
-    out += std::string(row->name) + ":" + std::to_string(static_cast<int>(row->kind)) + "," +
-           std::to_string(row->limit) + (row->identifier ? ",id" : "") +
-           (row->necessity ? "" : ",optional");
-    if (row->kind == ValueKind::kInteger || row->kind == ValueKind::kString) {
-      const auto *bounds = static_cast<const ConstraintRecord *>(row->aux);
-      out += "," + std::to_string(bounds->minimum) + ".." + std::to_string(bounds->maximum);
-    } else if (row->kind == ValueKind::kNested) {
-      out += "(" + Rows(static_cast<const ElementDescriptor *>(row->aux)) + ")";
-    }
-    out += " ";
-  }
-  return out;
-}
-
 // Every enumeration item with entries has a default, at every depth.
 bool EnumerationDefaultsPresent(const ItemDefinition *item) {
   for (; item != nullptr; item = item->next) {
@@ -106,29 +88,6 @@ TEST_F(ConfigHandleTest, UnusableDefinitionsGiveAnEmptyHandleOrNone) {
   ConfigHandle *handle = kUntouched;
   EXPECT_EQ(CreateFromText("<config_define><item><name>a</name></item><item", &handle), Zel_EINVAL);
   EXPECT_EQ(handle, kUntouched);
-}
-
-TEST_F(ConfigHandleTest, DataGrammarHasOneRowPerItemBorrowingFromIt) {
-  ConfigHandle *handle = nullptr;
-  ASSERT_EQ(CreateFromText(kDefinition, &handle), Zel_OK);
-  ElementDescriptor *grammar = BuildDataGrammar(handle->items);
-  ASSERT_NE(grammar, nullptr);
-  EXPECT_EQ(Rows(grammar),
-            "p:2,0,0..99 q:8,2(r:2,1,id,-9223372036854775808..9223372036854775807 "
-            "s:3,1,optional,0..8 in:8,1(e2:7,1 ) ) t:7,1 u:0,1 v:4,1 w:5,1 pad:3,1,2..2147483646 ");
-  EXPECT_EQ(grammar->name, handle->items->name) << "the item's own text";
-  EXPECT_EQ(grammar->next->next->aux, handle->items->next->next->entries);
-  ReleaseDataGrammar(grammar);
-  SweepAllocationFailures(
-      [&] {
-        grammar = BuildDataGrammar(handle->items);
-        return grammar != nullptr ? Zel_OK : Zel_ENOMEM;
-      },
-      [&](ResultCode result, bool injected) {
-        EXPECT_EQ(result, injected ? Zel_ENOMEM : Zel_OK);
-        ReleaseDataGrammar(grammar);
-      });
-  Zel_ConfigDestroy(handle);
 }
 
 TEST_F(ConfigHandleTest, StructureWithoutChildrenAnywhereMakesEveryReadFail) {

@@ -10,47 +10,13 @@
 #include "e2e/config_helpers.h"
 #include "qorvcfg.h"
 #include "support/fault_sweep.h"
+#include "support/small_stack.h"
 #include "support/test_files.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <pthread.h>
-#endif
 
 namespace qorvcfg::test {
 namespace {
 
 constexpr std::size_t kSmallStack = 256 * 1024;
-
-
-// Runs work on a new thread with the given stack size and waits for it.
-void RunWithStack(std::size_t stack, const std::function<void()> &work) {
-#if defined(_WIN32)
-  auto entry = [](LPVOID arg) -> DWORD {
-    (*static_cast<const std::function<void()> *>(arg))();
-    return 0;
-  };
-  HANDLE thread = CreateThread(nullptr, stack, entry, const_cast<std::function<void()> *>(&work),
-                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-  ASSERT_NE(thread, nullptr);
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
-#else
-  pthread_attr_t attributes;
-  pthread_attr_init(&attributes);
-  ASSERT_EQ(pthread_attr_setstacksize(&attributes, stack), 0);
-  pthread_t thread;
-  auto entry = [](void *arg) -> void * {
-    (*static_cast<const std::function<void()> *>(arg))();
-    return nullptr;
-  };
-  ASSERT_EQ(pthread_create(&thread, &attributes, entry, const_cast<std::function<void()> *>(&work)),
-            0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attributes);
-#endif
-}
 
 // Items a, each holding the next a, depth of them; the deepest holds the
 // integer v. With top, an integer item top stands before the chain.
@@ -75,7 +41,7 @@ TEST(Depth, MillionDeepDefinition) {
   constexpr int kDepth = 1000000;
   const std::string definition = ChainDefinition(kDepth, true);
   const std::string written = TempPath("written");
-  RunWithStack(kSmallStack, [&] {
+  RunOnStack(kSmallStack, [&] {
     ConfigHandle *handle = Create(definition);
     ASSERT_NE(handle, nullptr);
     ContentEntry entries[2];
@@ -100,7 +66,7 @@ TEST(Depth, HundredThousandDeepData) {
   for (int i = 0; i < kDepth; ++i) data += "</a>";
   data += "</config>";
   ConfigHandle *handle = nullptr;
-  RunWithStack(kSmallStack, [&] {
+  RunOnStack(kSmallStack, [&] {
     handle = Create(ChainDefinition(kDepth, false));
     ASSERT_NE(handle, nullptr);
     ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), handle), Zel_OK);
@@ -116,7 +82,7 @@ TEST(Depth, HundredThousandDeepData) {
   // Not written: a file of this depth holds two blanks of indentation per
   // level on every line, some ten gigabytes (the writer's own tests write
   // deep structures on a small stack).
-  RunWithStack(kSmallStack, [&] { Zel_ConfigDestroy(handle); });
+  RunOnStack(kSmallStack, [&] { Zel_ConfigDestroy(handle); });
 }
 
 // Deeper than the walks keep in place: every allocation of creating the

@@ -1,22 +1,32 @@
-// Every allocation of a read and of building values is failed once (and, in
-// the other mode, with all that follow): the call answers Zel_ENOMEM with the
-// handle left whole or emptied, or a read goes on without an element it could
-// not convert; destroying the handle releases everything.
+// Every allocation of a read and of building values, and every file read and
+// write, is failed in turn: the call answers its exact code with the handle
+// left whole or emptied, or a read goes on without an element it could not
+// convert; nothing leaks. The handle also holds values the host added and a
+// value it took out, which a failed read must not touch.
 #include "support/fault_sweep.h"
 
 #include <set>
 
 #include "e2e/config_helpers.h"
+#include "support/store_invariants.h"
 
 namespace qorvcfg::test {
 namespace {
 
-HandlePtr WithEarlierData() {
+using platform::FileCall;
+
+// Loaded, host-added and unlinked values; the unlinked label is returned.
+HandlePtr MixedHandle(DataRecord **unlinked) {
   HandlePtr config = OpenConfig();
   EXPECT_EQ(Zel_ConfigReadFromData("<config><portnumber>1</portnumber><route><id>77</id><hop>"
                                    "<id>1</id></hop></route></config>",
                                    config.get()),
             Zel_OK);
+  EXPECT_EQ(AddValue(config.get(), "label", "added"), Zel_OK);
+  *unlinked = Create(config.get(), "label");
+  EXPECT_EQ(Zel_DataChange(config.get(), *unlinked, "taken out"), Zel_OK);
+  EXPECT_EQ(Zel_DataAdd(config.get(), *unlinked), Zel_OK);
+  EXPECT_EQ(Zel_DataDel(config.get(), *unlinked), Zel_OK);
   return config;
 }
 
@@ -38,42 +48,52 @@ std::set<std::string> Lines(const std::string &text) {
 
 class FaultSweep : public testing::TestWithParam<FailMode> {};
 
+// From a file and from text alike.
 TEST_P(FaultSweep, ReadOfEveryTypeAndNesting) {
-  const std::string data = ReadFile(DataPath("every_type.data.xml"));
-  HandlePtr config = WithEarlierData();
-  auto state = [&] { return ConfigText(config.get()) + "\n" + WrittenText(config.get()); };
-  const std::string earlier = state();
-  const std::set<std::string> earlier_lines = Lines(WrittenText(config.get()));
-  ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), config.get()), Zel_OK);
-  const std::string loaded = state();
-  std::set<std::string> allowed = Lines(WrittenText(config.get()));
-  allowed.insert("<pair>3</pair>");  // a pair left out makes room for the file's third one
-  config = WithEarlierData();
+  const std::string path = DataPath("every_type.data.xml"), data = ReadFile(path);
+  for (bool from_file : {true, false}) {
+    SCOPED_TRACE(from_file ? "file" : "text");
+    auto read = [&](ConfigHandle *h) {
+      return from_file ? Zel_ConfigRead(path.c_str(), h) : Zel_ConfigReadFromData(data.c_str(), h);
+    };
+    DataRecord *unlinked = nullptr;
+    HandlePtr config = MixedHandle(&unlinked);
+    auto state = [&] { return ConfigText(config.get()) + "\n" + WrittenText(config.get()); };
+    const std::string earlier = state();
+    const std::set<std::string> earlier_lines = Lines(WrittenText(config.get()));
+    ASSERT_EQ(read(config.get()), Zel_OK);
+    const std::string loaded = state();
+    std::set<std::string> allowed = Lines(WrittenText(config.get()));
+    allowed.insert("<pair>3</pair>");  // a pair left out makes room for the file's third one
+    config = MixedHandle(&unlinked);
 
-  int emptied = 0, unchanged = 0;
-  const std::uint64_t made = SweepAllocationFailures(
-      [&] { return Zel_ConfigReadFromData(data.c_str(), config.get()); },
-      [&](ResultCode result, bool injected) {
-        const std::string now = state();
-        if (injected && result == Zel_OK) {
-          // An element that could not be converted is left out, nothing else.
-          const std::set<std::string> lines = Lines(WrittenText(config.get()));
-          for (const std::string &line : earlier_lines) EXPECT_EQ(lines.count(line), 1u) << line;
-          for (const std::string &line : lines) EXPECT_EQ(allowed.count(line), 1u) << line;
-        } else if (injected) {
-          EXPECT_EQ(result, Zel_ENOMEM);
-          EXPECT_TRUE(now == earlier || now == "\n<config>\n</config>\n") << now;
-          ++(now == earlier ? unchanged : emptied);
-        } else {
-          EXPECT_EQ(result, Zel_OK);
-          EXPECT_EQ(now, loaded);
-        }
-        config = WithEarlierData();
-      },
-      GetParam());
-  EXPECT_GT(made, 50u);
-  EXPECT_GT(emptied, 0);    // failures while loading
-  EXPECT_GT(unchanged, 0);  // failures while parsing
+    int emptied = 0, unchanged = 0;
+    const std::uint64_t made = SweepAllocationFailures(
+        [&] { return read(config.get()); },
+        [&](ResultCode result, bool injected) {
+          EXPECT_STREQ(unlinked->payload.text, "taken out");
+          EXPECT_EQ(StoreInvariantViolation(config.get()), "");
+          const std::string now = state();
+          if (injected && result == Zel_OK) {
+            // An element that could not be converted is left out, nothing else.
+            const std::set<std::string> lines = Lines(WrittenText(config.get()));
+            for (const std::string &line : earlier_lines) EXPECT_EQ(lines.count(line), 1u) << line;
+            for (const std::string &line : lines) EXPECT_EQ(allowed.count(line), 1u) << line;
+          } else if (injected) {
+            EXPECT_EQ(result, Zel_ENOMEM);
+            EXPECT_TRUE(now == earlier || now == "\n<config>\n</config>\n") << now;
+            ++(now == earlier ? unchanged : emptied);
+          } else {
+            EXPECT_EQ(result, Zel_OK);
+            EXPECT_EQ(now, loaded);
+          }
+          config = MixedHandle(&unlinked);
+        },
+        GetParam());
+    EXPECT_GT(made, 50u);
+    EXPECT_GT(emptied, 0);    // failures while loading
+    EXPECT_GT(unchanged, 0);  // failures while parsing
+  }
 }
 
 // Builds a route with a hop, a label, a host name and a mode value.
@@ -121,6 +141,66 @@ TEST_P(FaultSweep, CreateChangeAndAdd) {
 
 INSTANTIATE_TEST_SUITE_P(EachMode, FaultSweep,
                          testing::Values(FailMode::kOnlyNth, FailMode::kNthAndAfter));
+
+// A data file large enough to take several reads of any block size.
+std::string LargeDataFile() {
+  std::string text = "<config>\n";
+  for (int i = 0; i < 20000; ++i) text += "  <count>" + std::to_string(i) + "</count>\n";
+  const std::string path = TempPath("large.xml");
+  WriteFile(path, text + "</config>\n");
+  return path;
+}
+
+TEST(FileFaults, EachFailedReadAnswersItsCodeAndChangesNothing) {
+  const std::string path = LargeDataFile();
+  DataRecord *unlinked = nullptr;
+  HandlePtr config = MixedHandle(&unlinked);
+  const std::string before = ConfigText(config.get());
+  const std::uint64_t reads = SweepFileFailures(
+      FileCall::kRead, [&] { return Zel_ConfigRead(path.c_str(), config.get()); },
+      [&](ResultCode result, bool injected) {
+        EXPECT_EQ(result, injected ? Zel_ESYSTEM | platform::kErrorReadFault : Zel_OK);
+        EXPECT_EQ(ConfigText(config.get()) == before, injected);
+        EXPECT_STREQ(unlinked->payload.text, "taken out");
+        ASSERT_EQ(StoreInvariantViolation(config.get()), "");
+        if (!injected) {
+          EXPECT_EQ(Values(config.get(), "count").size(), 20000u);
+          config = MixedHandle(&unlinked);
+        }
+      });
+  EXPECT_GE(reads, 1u);
+
+  const std::string definition = DataPath("every_type.def.xml");
+  ConfigHandle *handle = nullptr;
+  SweepFileFailures(
+      FileCall::kRead, [&] { return Zel_ConfigCreate(definition.c_str(), &handle); },
+      [&](ResultCode result, bool injected) {
+        EXPECT_EQ(result, injected ? Zel_ESYSTEM | platform::kErrorReadFault : Zel_OK);
+        EXPECT_EQ(handle == nullptr, injected);
+        Zel_ConfigDestroy(handle);
+        handle = nullptr;
+      });
+}
+
+// Only the write of the closing line decides the result of a write.
+TEST(FileFaults, EachFailedWriteLeaksNothingAndOnlyTheLastOneFails) {
+  HandlePtr config = OpenConfig();
+  ASSERT_EQ(Zel_ConfigRead(LargeDataFile().c_str(), config.get()), Zel_OK);
+  const std::string path = TempPath("written.xml");
+  platform::FailFileCall(FileCall::kWrite, 0);
+  ASSERT_EQ(Zel_ConfigWrite(path.c_str(), config.get()), Zel_OK);
+  const std::uint64_t calls = platform::FileCallsSinceArm(FileCall::kWrite);
+  ASSERT_GT(calls, 2u);  // the output is larger than the writer's buffer
+  const std::string before = ConfigText(config.get());
+  std::uint64_t n = 0;
+  SweepFileFailures(
+      FileCall::kWrite, [&] { return ++n, Zel_ConfigWrite(path.c_str(), config.get()); },
+      [&](ResultCode result, bool) {
+        EXPECT_EQ(result, n == calls ? Zel_ESYSTEM | platform::kErrorWriteFault : Zel_OK);
+      });
+  EXPECT_EQ(n, calls + 1);
+  EXPECT_EQ(ConfigText(config.get()), before);
+}
 
 }  // namespace
 }  // namespace qorvcfg::test

@@ -14,11 +14,11 @@ namespace {
 std::vector<void *> blocks;
 std::string outcome;  // per allocation: o succeeds, x fails
 
-// Three allocations, going on past a failure.
+// Three allocations of both kinds, going on past a failure.
 ResultCode AllocateThree() {
   const std::size_t kept = blocks.size();
   for (int i = 0; i < 3; ++i) {
-    void *block = platform::Allocate(8);
+    void *block = i == 1 ? platform::AllocateZeroed(8) : platform::Allocate(8);
     outcome += block ? 'o' : 'x';
     if (block) blocks.push_back(block);
   }

@@ -1,4 +1,4 @@
-// The text helpers: numbers, the name rule, booleans and IP addresses.
+// The text helpers: the name rule, booleans and IP addresses.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,39 +9,6 @@
 
 namespace qorvcfg::test {
 namespace {
-
-TEST(ParseSignedText, ReadsDecimalOctalAndHex) {
-  const struct {
-    const char *text;
-    ResultCode result;
-    std::int64_t value;
-  } rows[] = {
-      {"010", Zel_OK, 8},
-      {"08", Zel_EINVAL, 0},
-      {"0X1f", Zel_OK, 31},
-      {"0x 10 ", Zel_OK, 16},
-      {"- 5", Zel_OK, -5},
-      {"+5", Zel_OK, 5},
-      {" 12 \n", Zel_OK, 12},
-      {"1 2", Zel_EINVAL, 0},
-      {"12.5", Zel_EINVAL, 0},
-      {"-0x10", Zel_EINVAL, 0},
-      {"", Zel_OK, 0},
-      {"0x", Zel_OK, 0},
-      {"9223372036854775807", Zel_OK, INT64_MAX},
-      {"9223372036854775808", Zel_ERANGE, 0},
-      {"-9223372036854775808", Zel_OK, INT64_MIN},
-      {"-9223372036854775809", Zel_ERANGE, 0},
-      {"18446744073709551616", Zel_ERANGE, 0},  // the last digit overflows
-      {"99999999999999999999", Zel_ERANGE, 0},  // the multiplication overflows
-  };
-  for (const auto &row : rows) {
-    SCOPED_TRACE(row.text);
-    std::int64_t value = 0;
-    EXPECT_EQ(ParseSignedText(row.text, std::strlen(row.text), &value), row.result);
-    EXPECT_EQ(row.result == Zel_OK ? value : 0, row.value);  // written even on some failures
-  }
-}
 
 // A name starts with a letter or is all underscores; a boolean is true or
 // false in any case, and a failed one leaves the value alone.

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/platform.h"
-
 namespace qorvcfg::test {
 namespace {
 
@@ -30,6 +28,22 @@ std::uint64_t SweepAllocationFailures(const std::function<ResultCode()> &operati
   }
   ADD_FAILURE() << "the operation made more than " << kMaxAllocations << " allocations";
   return kMaxAllocations;
+}
+
+std::uint64_t SweepFileFailures(platform::FileCall call,
+                                const std::function<ResultCode()> &operation,
+                                const std::function<void(ResultCode, bool)> &check) {
+  for (std::uint64_t n = 1;; ++n) {
+    SCOPED_TRACE(testing::Message() << "file call " << n << " failing");
+    const std::int64_t live_before = platform::LiveAllocations();
+    platform::FailFileCall(call, n);
+    const ResultCode result = operation();
+    const std::uint64_t made = platform::FileCallsSinceArm(call);
+    platform::FailFileCall(call, 0);
+    check(result, made >= n);
+    EXPECT_EQ(platform::LiveAllocations(), live_before) << "blocks leaked or freed twice";
+    if (testing::Test::HasFatalFailure() || made < n) return made;
+  }
 }
 
 }  // namespace qorvcfg::test

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/platform.h"
 #include "qorvcfg.h"
 
 namespace qorvcfg::test {
@@ -26,5 +27,11 @@ enum class FailMode {
 std::uint64_t SweepAllocationFailures(const std::function<ResultCode()> &operation,
                                       const std::function<void(ResultCode, bool)> &check,
                                       FailMode mode = FailMode::kOnlyNth);
+
+// The same for file calls of one kind: the n-th read (or write) fails, for
+// n = 1, 2, 3, ... until a run makes fewer than n such calls.
+std::uint64_t SweepFileFailures(platform::FileCall call,
+                                const std::function<ResultCode()> &operation,
+                                const std::function<void(ResultCode, bool)> &check);
 
 }  // namespace qorvcfg::test

@@ -43,8 +43,8 @@ std::string Describe(ItemType type, const DataPayload &payload) {
 TEST(ValueTextTest, ConvertsAsReadingDoesAndSaysWhyNot) {
   KeywordEntry warning{nullptr, const_cast<char *>("warning"), nullptr};
   KeywordEntry error{&warning, const_cast<char *>("error"), nullptr};
-  const ItemSpec port{Zel_TYPE_INTEGER, 1, 65535}, name{Zel_TYPE_STRING, 1, 3},
-      flag{Zel_TYPE_BOOLEAN, 0, 0}, address{Zel_TYPE_IPADDR, 0, 0},
+  const ItemSpec port{Zel_TYPE_INTEGER, 1, 65535}, any{Zel_TYPE_INTEGER, INT64_MIN, INT64_MAX},
+      name{Zel_TYPE_STRING, 1, 3}, flag{Zel_TYPE_BOOLEAN, 0, 0}, address{Zel_TYPE_IPADDR, 0, 0},
       level{Zel_TYPE_ENUMERATION, 0, 0}, nested{Zel_TYPE_STRUCTURE, 0, 0};
   const struct {
     ItemSpec spec;
@@ -60,7 +60,18 @@ TEST(ValueTextTest, ConvertsAsReadingDoesAndSaysWhyNot) {
       {port, "-0x10", Zel_EINVAL, "not an integer (decimal, 0x hexadecimal or 0 octal)"},
       {port, "70000", Zel_ERANGE, "out of bounds 1..65535"},
       {port, "", Zel_ERANGE, "out of bounds 1..65535"},  // no digits read as 0
-      {port, "9223372036854775808", Zel_ERANGE, "beyond 64 bits"},
+      {any, "0x 10 ", Zel_OK, "i:16"},
+      {any, "- 5", Zel_OK, "i:-5"},
+      {any, "+5", Zel_OK, "i:5"},
+      {any, "0x", Zel_OK, "i:0"},
+      {any, "1 2", Zel_EINVAL, "not an integer (decimal, 0x hexadecimal or 0 octal)"},
+      {any, "12.5", Zel_EINVAL, "not an integer (decimal, 0x hexadecimal or 0 octal)"},
+      {any, "9223372036854775807", Zel_OK, "i:9223372036854775807"},
+      {any, "-9223372036854775808", Zel_OK, "i:-9223372036854775808"},
+      {any, "9223372036854775808", Zel_ERANGE, "beyond 64 bits"},
+      {any, "-9223372036854775809", Zel_ERANGE, "beyond 64 bits"},
+      {any, "18446744073709551616", Zel_ERANGE, "beyond 64 bits"},  // the last digit overflows
+      {any, "99999999999999999999", Zel_ERANGE, "beyond 64 bits"},  // the multiplication does
       {name, "abc", Zel_OK, "s:abc"},
       {name, "a<b", Zel_OK, "s:a<b"},
       {name, "abcd", Zel_ERANGE, "length 4 out of bounds 1..3"},
@@ -68,6 +79,7 @@ TEST(ValueTextTest, ConvertsAsReadingDoesAndSaysWhyNot) {
       {flag, "FALSE", Zel_OK, "b:0"},
       {flag, "yes", Zel_EINVAL, "not TRUE or FALSE"},
       {flag, "true\n", Zel_EINVAL, "not TRUE or FALSE"},
+      {flag, "\x14r\x15\x05", Zel_EINVAL, "not TRUE or FALSE"},  // "true" in the low five bits
       {address, "192.168.0.1", Zel_OK, "4:192.168.0.1"},
       {address, "::1", Zel_OK, "6:0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.1"},
       {address, "fe80::1", Zel_OK, "h:fe80::1"},

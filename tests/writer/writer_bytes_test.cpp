@@ -1,17 +1,10 @@
 // The exact bytes of written data files, and the results of writing.
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <pthread.h>
-#endif
-
 #include "e2e/config_helpers.h"
 #include "platform/platform.h"
 #include "support/fault_sweep.h"
+#include "support/small_stack.h"
 #include "writer/output_buffer.h"
 
 namespace qorvcfg::test {
@@ -64,37 +57,6 @@ DeepConfig MakeDeepConfig(int levels) {
     EXPECT_EQ(Zel_ConfigReadFromData((data + "</config>").c_str(), handle), Zel_OK);
   }
   return deep;
-}
-
-// Runs work on a new thread whose stack holds stack_size bytes.
-void RunOnStack(std::size_t stack_size, const std::function<void()> &work) {
-#if defined(_WIN32)
-  HANDLE thread = CreateThread(
-      nullptr, stack_size,
-      [](LPVOID argument) -> DWORD {
-        (*static_cast<const std::function<void()> *>(argument))();
-        return 0;
-      },
-      const_cast<std::function<void()> *>(&work), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-  ASSERT_NE(thread, nullptr);
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
-#else
-  pthread_attr_t attributes;
-  ASSERT_EQ(pthread_attr_init(&attributes), 0);
-  ASSERT_EQ(pthread_attr_setstacksize(&attributes, stack_size), 0);
-  pthread_t thread;
-  ASSERT_EQ(pthread_create(
-                &thread, &attributes,
-                [](void *argument) -> void * {
-                  (*static_cast<const std::function<void()> *>(argument))();
-                  return nullptr;
-                },
-                const_cast<std::function<void()> *>(&work)),
-            0);
-  pthread_join(thread, nullptr);
-  pthread_attr_destroy(&attributes);
-#endif
 }
 
 TEST(Writer, OneLinePerValueOfEveryType) {
