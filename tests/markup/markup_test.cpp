@@ -180,49 +180,6 @@ ResultCode Parse(std::uint32_t mode, const char *input, ConvertedNode **out) {
   return ParseMarkup(mode, input, kGrammar, out);
 }
 
-TEST(ParseMarkup, ConvertsChildrenOfFirstTopLevelElement) {
-  const struct {
-    const char *text;
-    ResultCode result;
-    const char *values;  // null: out stays untouched
-  } rows[] = {
-      {"<config><v>1</v><a><v>2</v></a></config>", Zel_OK, "1 a{2}"},
-      {"<?xml?>\n<foo><v>1</v>text<x>9</x></foo><config><v>2</v></config>", Zel_OK, "1"},
-      {"<config></config>", Zel_OK, ""},
-      {"", Zel_OK, nullptr},  // an empty file too
-      {"<config><v>1</v></config", Zel_EINVAL, nullptr},
-  };
-  for (const auto &row : rows) {
-    SCOPED_TRACE(row.text);
-    const std::string path = TempPath("input");
-    WriteFile(path, row.text);
-    for (std::uint32_t mode : {1u, 2u}) {
-      SCOPED_TRACE(mode);
-      const std::int64_t live = platform::LiveAllocations();
-      ConvertedNode *out = nullptr;
-      EXPECT_EQ(Parse(mode, mode == 1 ? path.c_str() : row.text, &out), row.result);
-      if (row.values == nullptr) {
-        EXPECT_EQ(out, kUntouched);
-      } else {
-        EXPECT_EQ(Values(out), row.values);
-        ReleaseNodeList(out);
-      }
-      EXPECT_EQ(platform::LiveAllocations(), live);
-    }
-  }
-}
-
-TEST(ParseMarkup, RefusesMissingInputsAndBadModes) {
-  const std::int64_t live = platform::LiveAllocations();
-  ConvertedNode *out = nullptr;
-  EXPECT_EQ(Parse(1, TempPath("missing").c_str(), &out), Zel_ESYSTEM | 2);
-  for (std::uint32_t mode : {0u, 1u, 2u, 3u}) {
-    EXPECT_EQ(Parse(mode, mode % 3 ? nullptr : "<config><v>1</v></config>", &out), Zel_EINVAL);
-    EXPECT_EQ(out, kUntouched);
-  }
-  EXPECT_EQ(platform::LiveAllocations(), live);
-}
-
 // Files that are not regular files, and files too large for 32-bit lengths,
 // are refused at once instead of being read without end.
 TEST(ParseMarkup, RefusesDevicesAndHugeFiles) {
@@ -276,39 +233,29 @@ TEST(ParseMarkup, MillionDeepDocument) {
   EXPECT_EQ(platform::LiveAllocations(), live);
 }
 
-}  // namespace
-}  // namespace qorvcfg::test
-
-namespace qorvcfg::test {
-namespace {
-
 // A grammar of more rows than a level counts in place, a level wide enough
 // for its table of siblings, more elements than the arena's first chunk and
 // more nesting than the converter's first levels: every allocation of the
 // read, failed in turn, gives Zel_ENOMEM untouched or a subset, and no leak.
-extern const ElementDescriptor kWide[20];
-const ElementDescriptor kWide[20] = {
-    {&kWide[1], "n", ValueKind::kNested, 0, 0, 0, &kWide[0]},
-    {&kWide[2], "v", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[3], "r2", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[4], "r3", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[5], "r4", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[6], "r5", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[7], "r6", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[8], "r7", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[9], "r8", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[10], "r9", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[11], "r10", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[12], "r11", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[13], "r12", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[14], "r13", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[15], "r14", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[16], "r15", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[17], "r16", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[18], "r17", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {&kWide[19], "r18", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {nullptr, "last", ValueKind::kInteger, 0, 0, 0, nullptr},
+// n nests this grammar again; v, r2 .. r18 and last take integers.
+struct WideGrammar {
+  ElementDescriptor rows[20];
+  std::string names[20];
+  WideGrammar() {
+    for (int i = 0; i < 20; ++i) {
+      names[i] = i == 0 ? "n" : i == 1 ? "v" : i == 19 ? "last" : "r" + std::to_string(i);
+      rows[i] = {i < 19 ? &rows[i + 1] : nullptr,
+                 names[i].c_str(),
+                 i == 0 ? ValueKind::kNested : ValueKind::kInteger,
+                 0,
+                 0,
+                 0,
+                 i == 0 ? rows : nullptr};
+    }
+  }
 };
+const WideGrammar kWideGrammar;
+const ElementDescriptor *const kWide = kWideGrammar.rows;
 
 std::size_t CountValues(const ConvertedNode *node) {
   std::size_t count = 0;

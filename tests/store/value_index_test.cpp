@@ -89,34 +89,5 @@ TEST(ValueIndex, RandomInsertsAndRemovesKeepTheTreeBalancedAndOrdered) {
   EXPECT_EQ(platform::LiveAllocations(), live);
 }
 
-TEST(ValueIndex, DeadTagsAndFailedAllocationsChangeNothing) {
-  Key keys[] = {{1}, {2}, {3}};
-  ValueIndex *index = nullptr, *untouched = nullptr;
-  ASSERT_EQ(IndexCreate(&index, CompareKeys), Zel_OK);
-  ASSERT_EQ(IndexInsert(index, &keys[0]), Zel_OK);
-  ASSERT_EQ(IndexInsert(index, &keys[1]), Zel_OK);
-  const std::int64_t live = platform::LiveAllocations();
-  void *values[1] = {};
-  std::uint32_t count = 1;
-  index->tag = kIndexTagDead;
-  for (ResultCode r : {IndexInsert(index, &keys[2]), IndexRemove(index, &keys[0]),
-                       IndexList(index, values, &count), IndexClear(index, nullptr),
-                       IndexDestroy(index, nullptr)}) {
-    EXPECT_EQ(r, Zel_EBADTAG);
-  }
-  EXPECT_EQ(count, 1u);
-  index->tag = kIndexTagLive;
-  platform::FailAllocation(1);
-  EXPECT_EQ(IndexInsert(index, &keys[2]), Zel_ENOMEM);
-  platform::FailAllocation(1);
-  EXPECT_EQ(IndexCreate(&untouched, CompareKeys), Zel_ENOMEM);
-  platform::FailAllocation(0);
-  EXPECT_EQ(untouched, nullptr);
-  EXPECT_EQ(platform::LiveAllocations(), live);
-  ExpectMatches(index, {1, 2}, 2);
-  EXPECT_EQ(IndexCreate(&index, nullptr), Zel_EINVAL);
-  EXPECT_EQ(IndexDestroy(index, nullptr), Zel_OK);
-}
-
 }  // namespace
 }  // namespace qorvcfg

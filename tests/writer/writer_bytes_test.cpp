@@ -60,9 +60,7 @@ DeepConfig MakeDeepConfig(int levels) {
 }
 
 TEST(Writer, OneLinePerValueOfEveryType) {
-  static const std::int64_t zero = 0, minus_one = -1, big = 2147483648LL, least = INT64_MIN,
-                            most = INT64_MAX, nine = 9, ten = 10, minus_hundred = -100,
-                            odd_digits = 12345;
+  static const std::int64_t zero = 0, least = INT64_MIN, most = INT64_MAX;
   static const std::uint32_t two = 2, no = 0;
   static const std::vector<int> v6 = {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 10, 1};
   static std::vector<int> low_mask(16);
@@ -80,14 +78,8 @@ TEST(Writer, OneLinePerValueOfEveryType) {
     const char *text;
   } rows[] = {
       {"count", &zero, "0"},
-      {"count", &minus_one, "-1"},
-      {"count", &big, "2147483648"},
       {"count", &least, "-9223372036854775808"},
       {"count", &most, "9223372036854775807"},
-      {"count", &nine, "9"},
-      {"count", &ten, "10"},
-      {"count", &minus_hundred, "-100"},
-      {"count", &odd_digits, "12345"},
       {"flag", &two, "TRUE"},
       {"flag", &no, "FALSE"},
       {"host", &v4, "192.168.0.1"},
