@@ -109,22 +109,69 @@ bool IsLive(const ValueIndex *index) { return index->tag == kIndexTagLive; }
 
 // Places a prepared node (links and heights zero) by its value and
 // rebalances; Zel_EEXIST when a stored value compares equal.
+// The sign of the store's order of two values of one item; integers, the
+// most common key, are compared here without a call.
+std::int32_t CompareInStore(const DataValue *stored, const DataValue *other) {
+  if (stored->record.type == Zel_TYPE_INTEGER && other->record.type == Zel_TYPE_INTEGER) {
+    const std::int64_t a = stored->record.payload.integer;
+    const std::int64_t b = other->record.payload.integer;
+    return a == b ? 0 : (a < b ? -1 : 1);
+  }
+  return ValueCompareSameItem(stored, other);
+}
+
+// Asks for the cache lines of a node and of the record it leads to.
+void Prefetch(const ValueIndex *index, const ValueIndexNode *node) {
+  if (node == nullptr || (index->flags & kIndexNodesInValues) == 0) return;
+  const DataValue *value = ValueOfNode(node);
+  __builtin_prefetch(node);
+  __builtin_prefetch(&value->record.payload);
+}
+
+// The leaf under which a new value belongs, with the sign of the last
+// comparison; Zel_EEXIST when a stored value compares equal.
+template <typename CompareFn>
+ResultCode FindLeaf(ValueIndex *index, const void *value, CompareFn compare,
+                    ValueIndexNode **parent, std::int32_t *last) {
+  for (ValueIndexNode *at = index->root; at != nullptr;) {
+    // Both children are fetched while this node is compared: the next step
+    // then finds its node and the value it compares in the cache.
+    Prefetch(index, at->left);
+    Prefetch(index, at->right);
+    const std::int32_t r = compare(IndexNodeValue(index, at), value);
+    if (r == 0) return Zel_EEXIST;
+    *parent = at;
+    *last = r;
+    at = r < 0 ? at->left : at->right;
+  }
+  return Zel_OK;
+}
+
 ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
   const void *value = IndexNodeValue(index, node);
   ValueIndexNode *parent = nullptr;
-  for (ValueIndexNode *at = index->root; at != nullptr;) {
-    const std::int32_t r = Compare(index, IndexNodeValue(index, at), value);
-    if (r == 0) return Zel_EEXIST;
-    parent = at;
-    at = r < 0 ? at->left : at->right;
-  }
+  std::int32_t last = 0;
+  const ResultCode found =
+      (index->flags & kIndexNodesInValues) != 0
+          ? FindLeaf(
+                index, value,
+                [](const void *a, const void *b) {
+                  return CompareInStore(static_cast<const DataValue *>(a),
+                                        static_cast<const DataValue *>(b));
+                },
+                &parent, &last)
+          : FindLeaf(
+                index, value,
+                [index](const void *a, const void *b) { return Compare(index, a, b); }, &parent,
+                &last);
+  if (found != Zel_OK) return found;
   node->parent = parent;
   index->count += 1;
   if (parent == nullptr) {
     index->root = node;
     return Zel_OK;
   }
-  if (Compare(index, IndexNodeValue(index, parent), value) < 0) {
+  if (last < 0) {
     parent->left = node;
   } else {
     parent->right = node;
