@@ -71,6 +71,12 @@ bool InjectedFailure() {
 
 void *AllocateBlock(std::size_t size, bool zeroed) {
   if (InjectedFailure()) return nullptr;
+#if defined(QORVCFG_HEAP_LIMIT_BYTES)
+  // A build may refuse blocks above a size, as a machine with less memory
+  // would: the fuzz targets use it so that a huge request (a string item's
+  // default of a billion blanks, say) takes the path of a failed allocation.
+  if (size > static_cast<std::size_t>(QORVCFG_HEAP_LIMIT_BYTES)) return nullptr;
+#endif
   // A request for 0 bytes still gets a block of its own, distinct from every
   // other live block, which Free accepts like any other.
   void *block = RawAllocate(size == 0 ? 1 : size, zeroed);
