@@ -64,8 +64,12 @@ void VisitLevel(ConfigHandle *handle, const Level &level, std::vector<Level> *pe
     Check(default_record == &found->default_value, "the default is the first item's own");
     Check(default_record->type == found->type, "default type is the item's type");
     if (created == Zel_EINVAL) {
-      Check(found->type == Zel_TYPE_ENUMERATION || found->type == Zel_TYPE_NONE,
-            std::string("only a word-less enumeration has no default: ") + item->name);
+      // A word-less enumeration has no default, nor has a string item whose
+      // default of minimum blanks could not be allocated.
+      const bool textless =
+          found->type == Zel_TYPE_STRING && found->default_value.payload.text == nullptr;
+      Check(found->type == Zel_TYPE_ENUMERATION || found->type == Zel_TYPE_NONE || textless,
+            std::string("only an item without a default text has no default: ") + item->name);
       continue;
     }
     Check(created == Zel_OK, std::string("value from the default of ") + item->name);
