@@ -10,7 +10,7 @@
 namespace qorvcfg::test {
 namespace {
 
-struct ItemSpec {
+struct ItemShape {
   ItemType type;
   std::int64_t minimum, maximum;
 };
@@ -43,11 +43,11 @@ std::string Describe(ItemType type, const DataPayload &payload) {
 TEST(ValueTextTest, ConvertsAsReadingDoesAndSaysWhyNot) {
   KeywordEntry warning{nullptr, const_cast<char *>("warning"), nullptr};
   KeywordEntry error{&warning, const_cast<char *>("error"), nullptr};
-  const ItemSpec port{Zel_TYPE_INTEGER, 1, 65535}, any{Zel_TYPE_INTEGER, INT64_MIN, INT64_MAX},
+  const ItemShape port{Zel_TYPE_INTEGER, 1, 65535}, any{Zel_TYPE_INTEGER, INT64_MIN, INT64_MAX},
       name{Zel_TYPE_STRING, 1, 3}, flag{Zel_TYPE_BOOLEAN, 0, 0}, address{Zel_TYPE_IPADDR, 0, 0},
       level{Zel_TYPE_ENUMERATION, 0, 0}, nested{Zel_TYPE_STRUCTURE, 0, 0};
   const struct {
-    ItemSpec spec;
+    ItemShape shape;
     const char *text;
     ResultCode result;
     const char *expected;  // the value described, or the whole refusal
@@ -94,9 +94,9 @@ TEST(ValueTextTest, ConvertsAsReadingDoesAndSaysWhyNot) {
   for (const auto &row : rows) {
     SCOPED_TRACE(row.text);
     ItemDefinition item{};
-    item.type = row.spec.type;
-    item.minimum = row.spec.minimum;
-    item.maximum = row.spec.maximum;
+    item.type = row.shape.type;
+    item.minimum = row.shape.minimum;
+    item.maximum = row.shape.maximum;
     if (item.type == Zel_TYPE_ENUMERATION) item.entries = &error;
     DataPayload payload{};
     payload.integer = -1;
