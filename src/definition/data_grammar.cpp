@@ -16,6 +16,7 @@ struct GrammarFrame {
   ElementDescriptor *head;
   ElementDescriptor *tail;
   ElementDescriptor *owner;  // the structure row that takes this level; null at the top
+  std::uint32_t rows;        // rows made so far
 };
 
 class GrammarStack {
@@ -47,8 +48,9 @@ class GrammarStack {
   std::size_t capacity_ = 0;
 };
 
-void FillRow(const ItemDefinition *item, ElementDescriptor *row) {
+void FillRow(const ItemDefinition *item, std::uint32_t position, ElementDescriptor *row) {
   row->next = nullptr;
+  row->position = position;
   row->name = item->name;
   row->limit = item->number;
   row->identifier = item->identifier;
@@ -86,7 +88,7 @@ void FillRow(const ItemDefinition *item, ElementDescriptor *row) {
 ElementDescriptor *BuildDataGrammar(const ItemDefinition *first) {
   if (first == nullptr) return nullptr;
   GrammarStack stack;
-  if (!stack.Push(GrammarFrame{first, nullptr, nullptr, nullptr})) return nullptr;
+  if (!stack.Push(GrammarFrame{first, nullptr, nullptr, nullptr, 0})) return nullptr;
   bool failed = false;
   ElementDescriptor *grammar = nullptr;
   while (stack.Size() != 0) {
@@ -100,7 +102,7 @@ ElementDescriptor *BuildDataGrammar(const ItemDefinition *first) {
         failed = true;
         continue;
       }
-      FillRow(item, row);
+      FillRow(item, level.rows++, row);
       if (level.tail == nullptr) {
         level.head = row;
       } else {
@@ -111,7 +113,7 @@ ElementDescriptor *BuildDataGrammar(const ItemDefinition *first) {
       // has none.
       if (item->type == Zel_TYPE_STRUCTURE &&
           (item->children == nullptr ||
-           !stack.Push(GrammarFrame{item->children, nullptr, nullptr, row}))) {
+           !stack.Push(GrammarFrame{item->children, nullptr, nullptr, row, 0}))) {
         failed = true;
       }
       continue;

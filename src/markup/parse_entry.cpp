@@ -36,7 +36,10 @@ ResultCode ParseMarkup(std::uint32_t mode, const char *input, const ElementDescr
   // child never waits; a level that cannot start fails the parse below.
   conversion.started = LevelStart(&conversion.level, grammar);
   conversion.failed = !conversion.started;
-  if (conversion.started) conversion.level.sink = sink;
+  if (conversion.started && sink != nullptr) {
+    conversion.level.sink = sink;
+    conversion.level.nodes = sink->nodes;
+  }
   {
     ElementArena arena;
     TreeBuilder tree(&arena, ConvertRootChild, &conversion, diagnostics);
@@ -52,7 +55,7 @@ ResultCode ParseMarkup(std::uint32_t mode, const char *input, const ElementDescr
     }
     ConvertedNode *nodes = conversion.started ? LevelFinish(&conversion.level) : nullptr;
     if (result != Zel_OK) {
-      ReleaseNodeList(nodes);
+      ReleaseNodeList(nodes, conversion.started ? conversion.level.nodes : nullptr);
     } else if (tree.Root() != nullptr) {
       *out = nodes;
     }

@@ -17,27 +17,27 @@ void AddBounds(const ConstraintRecord *bounds, MessageText *message) {
 }  // namespace
 
 ResultCode ConvertByKind(const ElementDescriptor *row, const MarkupElement *element,
-                         ConvertedNode **out) {
+                         ConvertedNode **out, NodeSource *source) {
   const auto *bounds = static_cast<const ConstraintRecord *>(row->aux);
   switch (row->kind) {
     case ValueKind::kName:
-      return ConvertName(element, bounds, out);
+      return ConvertName(element, bounds, out, source);
     case ValueKind::kInteger:
-      return ConvertInteger(element, bounds, out);
+      return ConvertInteger(element, bounds, out, source);
     case ValueKind::kString:
-      return ConvertString(element, bounds, out);
+      return ConvertString(element, bounds, out, source);
     case ValueKind::kBoolean:
-      return ConvertBoolean(element, out);
+      return ConvertBoolean(element, out, source);
     case ValueKind::kIpAddress:
-      return ConvertIpAddress(element, out);
+      return ConvertIpAddress(element, out, source);
     case ValueKind::kEnumList:
       return ConvertEnumList(element, bounds, out);
     case ValueKind::kKeyword:
-      return ConvertKeyword(element, static_cast<const KeywordEntry *>(row->aux), out);
+      return ConvertKeyword(element, static_cast<const KeywordEntry *>(row->aux), out, source);
     case ValueKind::kNested:
       return ConvertNested(element, static_cast<const ElementDescriptor *>(row->aux), out);
     case ValueKind::kDefault:
-      return ConvertDefault(element, out);
+      return ConvertDefault(element, out, source);
     default:
       return Zel_EINVAL;
   }

@@ -83,7 +83,7 @@ void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t po
         message.Add(NameOf(element)).Add(": equal to an earlier sibling");
         Report(diagnostics, QORVCFG_DIAG_DUPLICATE, element, message, earlier);
       }
-      ReleaseNodeList(node);
+      ReleaseNodeList(node, level->nodes);
       return;
     }
     level->Counters()[position] += 1;
@@ -97,7 +97,7 @@ void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t po
       message.Add(NameOf(element)).Add(": equal to an earlier sibling");
       Report(diagnostics, QORVCFG_DIAG_DUPLICATE, element, message, equal->offset);
     }
-    ReleaseNodeList(node);
+    ReleaseNodeList(node, level->nodes);
     return;
   }
   if (level->tail == nullptr) {
@@ -136,7 +136,7 @@ const ElementDescriptor *Offer(ConversionLevel *level, const MarkupElement *elem
   if (!IsKnownKind(row->kind)) return nullptr;
   if (row->kind == ValueKind::kNested) return row;
   ConvertedNode *node = nullptr;
-  const ResultCode result = ConvertByKind(row, element, &node);
+  const ResultCode result = ConvertByKind(row, element, &node, level->nodes);
   if (result != Zel_OK) {
     if (diagnostics != nullptr && result != Zel_ENOMEM) {
       MessageText message;
@@ -158,8 +158,12 @@ const ElementDescriptor *FindRow(const ElementDescriptor *grammar, const char *n
   std::size_t at = 0;
   for (const ElementDescriptor *row = grammar; row != nullptr; row = row->next, ++at) {
     const char *row_name = row->name;
-    if (row_name != nullptr && (length == 0 || row_name[0] == name[0]) &&
-        std::strncmp(row_name, name, length) == 0 && row_name[length] == '\0') {
+    if (row_name == nullptr) continue;
+    // Same bytes up to length, where the row's name must end; the row's name
+    // ends at its first zero byte, which stops the walk early.
+    std::size_t i = 0;
+    while (i < length && row_name[i] == name[i]) ++i;
+    if (i == length && row_name[length] == '\0') {
       *position = at;
       return row;
     }
@@ -175,8 +179,8 @@ bool LevelStart(ConversionLevel *level, const ElementDescriptor *grammar) {
     spilled = static_cast<std::uint32_t *>(platform::AllocateZeroed(rows * sizeof(std::uint32_t)));
     if (spilled == nullptr) return false;
   }
-  *level = ConversionLevel{grammar, spilled, {},      kEmptyDuplicateTable,
-                           nullptr, nullptr, nullptr, Zel_OK};
+  *level = ConversionLevel{grammar, spilled, {},    kEmptyDuplicateTable, nullptr, nullptr,
+                           nullptr, nullptr, Zel_OK};
   return true;
 }
 
@@ -195,6 +199,7 @@ void LevelConvertElement(ConversionLevel *base, const MarkupElement *element,
   auto enter = [&](const MarkupElement *owner, const ElementDescriptor *row, std::size_t position) {
     ConversionLevel level;
     if (!LevelStart(&level, static_cast<const ElementDescriptor *>(row->aux))) return;
+    level.nodes = base->nodes;  // every level of a read takes nodes from one place
     NestedFrame *frame = stack.Push();
     if (frame == nullptr) {
       (void)LevelFinish(&level);
@@ -231,9 +236,9 @@ void LevelConvertElement(ConversionLevel *base, const MarkupElement *element,
       }
       continue;
     }
-    ConvertedNode *node = NewNode(ValueKind::kNested);
+    ConvertedNode *node = NewNode(ValueKind::kNested, base->nodes);
     if (node == nullptr) {
-      ReleaseNodeList(children);
+      ReleaseNodeList(children, base->nodes);
       continue;
     }
     node->value.nested = children;

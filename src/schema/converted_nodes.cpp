@@ -1,27 +1,61 @@
 // Converted nodes and keyword entries: making and releasing them.
 #include <cstring>
 
+#include "api/text_copy.h"
 #include "platform/platform.h"
 #include "schema/schema.h"
 
 namespace qorvcfg {
 
-ConvertedNode *NewNode(ValueKind kind) {
-  auto *node = static_cast<ConvertedNode *>(platform::AllocateZeroed(sizeof(ConvertedNode)));
-  if (node != nullptr) node->kind = kind;
+ConvertedNode *NewNode(ValueKind kind, NodeSource *source) {
+  ConvertedNode *node = nullptr;
+  if (source != nullptr && source->spare != nullptr) {
+    node = source->spare;
+    source->spare = node->next;
+    std::memset(static_cast<void *>(node), 0, sizeof *node);
+  } else {
+    node = static_cast<ConvertedNode *>(platform::AllocateZeroed(sizeof(ConvertedNode)));
+    if (node == nullptr) return nullptr;
+  }
+  node->kind = kind;
   return node;
 }
 
-void ReleaseNodeValue(ConvertedNode *node) {
+ResultCode SetNodeText(ConvertedNode *node, const char *text, const NodeSource *source) {
+  if (source != nullptr) {
+    node->value.text = const_cast<char *>(text);
+    return Zel_OK;
+  }
+  return DuplicateText(text, &node->value.text);
+}
+
+void DiscardNode(ConvertedNode *node, NodeSource *source) {
+  if (source == nullptr) {
+    platform::Free(node);
+    return;
+  }
+  node->next = source->spare;
+  source->spare = node;
+}
+
+void NodeSourceRelease(NodeSource *source) {
+  while (source->spare != nullptr) {
+    ConvertedNode *node = source->spare;
+    source->spare = node->next;
+    platform::Free(node);
+  }
+}
+
+void ReleaseNodeValue(ConvertedNode *node, const NodeSource *source) {
   if (node == nullptr) return;
   switch (node->kind) {
     case ValueKind::kName:
     case ValueKind::kString:
     case ValueKind::kKeyword:
-      platform::Free(node->value.text);
+      if (source == nullptr) platform::Free(node->value.text);
       break;
     case ValueKind::kIpAddress:
-      platform::Free(node->value.ipaddr.host_name);
+      if (source == nullptr) platform::Free(node->value.ipaddr.host_name);
       break;
     case ValueKind::kEnumList:
       ReleaseKeywordList(node->value.entries);
@@ -35,7 +69,7 @@ void ReleaseNodeValue(ConvertedNode *node) {
   node->kind = ValueKind::kNone;
 }
 
-void ReleaseNodeList(ConvertedNode *first) {
+void ReleaseNodeList(ConvertedNode *first, NodeSource *source) {
   while (first != nullptr) {
     ConvertedNode *node = first;
     first = node->next;
@@ -47,8 +81,8 @@ void ReleaseNodeList(ConvertedNode *first) {
       first = node->value.nested;
       node->kind = ValueKind::kNone;
     }
-    ReleaseNodeValue(node);
-    platform::Free(node);
+    ReleaseNodeValue(node, source);
+    DiscardNode(node, source);
   }
 }
 

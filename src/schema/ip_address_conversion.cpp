@@ -96,11 +96,11 @@ ResultCode ParseIpv6Text(const char *text, std::size_t length, std::size_t *end,
   return Zel_OK;
 }
 
-ResultCode ParseIpText(const char *text, IpAddressValue *out) {
+ResultCode ParseIpText(const char *text, IpAddressValue *out, bool borrow) {
   if (text == nullptr) return Zel_EINVAL;
   if (IsNameText(text) == Zel_OK) {
-    char *copy = nullptr;
-    if (DuplicateText(text, &copy) != Zel_OK) return Zel_ENOMEM;
+    char *copy = const_cast<char *>(text);
+    if (!borrow && DuplicateText(text, &copy) != Zel_OK) return Zel_ENOMEM;
     out->form = Zel_IP_FORM_HOSTNAME;
     out->family = 0;
     out->host_name = copy;
@@ -125,15 +125,15 @@ ResultCode ParseIpText(const char *text, IpAddressValue *out) {
   return Zel_EINVAL;
 }
 
-ResultCode ConvertIpAddress(const MarkupElement *element, ConvertedNode **out) {
+ResultCode ConvertIpAddress(const MarkupElement *element, ConvertedNode **out, NodeSource *source) {
   const char *text = ElementValueText(element);
   if (text == nullptr) return Zel_EINVAL;
   IpAddressValue value{};
-  const ResultCode parsed = ParseIpText(text, &value);
+  const ResultCode parsed = ParseIpText(text, &value, source != nullptr);
   if (parsed != Zel_OK) return parsed;
-  ConvertedNode *node = NewNode(ValueKind::kIpAddress);
+  ConvertedNode *node = NewNode(ValueKind::kIpAddress, source);
   if (node == nullptr) {
-    platform::Free(value.host_name);
+    if (source == nullptr) platform::Free(value.host_name);
     return Zel_ENOMEM;
   }
   node->value.ipaddr = value;

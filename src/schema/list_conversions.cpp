@@ -49,13 +49,13 @@ ResultCode ConvertEnumList(const MarkupElement *element, const ConstraintRecord 
   return Zel_OK;
 }
 
-ResultCode ConvertDefault(const MarkupElement *element, ConvertedNode **out) {
+ResultCode ConvertDefault(const MarkupElement *element, ConvertedNode **out, NodeSource *source) {
   const char *text = ElementValueText(element);
   if (text == nullptr) return Zel_EINVAL;
-  ConvertedNode *node = NewNode(ValueKind::kString);
+  ConvertedNode *node = NewNode(ValueKind::kString, source);
   if (node == nullptr) return Zel_ENOMEM;
-  if (DuplicateText(text, &node->value.text) != Zel_OK) {
-    platform::Free(node);
+  if (SetNodeText(node, text, source) != Zel_OK) {
+    DiscardNode(node, source);
     return Zel_ENOMEM;
   }
   *out = node;

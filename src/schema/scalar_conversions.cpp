@@ -25,12 +25,12 @@ bool OutsideBounds(std::int64_t value, const ConstraintRecord *bounds) {
   return bounds != nullptr && (value < bounds->minimum || value > bounds->maximum);
 }
 
-// A node holding a copy of text.
-ResultCode TextNode(ValueKind kind, const char *text, ConvertedNode **out) {
-  ConvertedNode *node = NewNode(kind);
+// A node holding text: a copy, or the text itself with a source.
+ResultCode TextNode(ValueKind kind, const char *text, ConvertedNode **out, NodeSource *source) {
+  ConvertedNode *node = NewNode(kind, source);
   if (node == nullptr) return Zel_ENOMEM;
-  if (DuplicateText(text, &node->value.text) != Zel_OK) {
-    platform::Free(node);
+  if (SetNodeText(node, text, source) != Zel_OK) {
+    DiscardNode(node, source);
     return Zel_ENOMEM;
   }
   *out = node;
@@ -136,22 +136,22 @@ ResultCode ParseBooleanWord(const char *text, std::uint32_t *value) {
 }
 
 ResultCode ConvertName(const MarkupElement *element, const ConstraintRecord *bounds,
-                       ConvertedNode **out) {
+                       ConvertedNode **out, NodeSource *source) {
   const char *text = ElementValueText(element);
   if (text == nullptr || IsNameText(text) != Zel_OK) return Zel_EINVAL;
   if (OutsideBounds(TextLength(text), bounds)) return Zel_ERANGE;
-  return TextNode(ValueKind::kName, text, out);
+  return TextNode(ValueKind::kName, text, out, source);
 }
 
 ResultCode ConvertInteger(const MarkupElement *element, const ConstraintRecord *bounds,
-                          ConvertedNode **out) {
+                          ConvertedNode **out, NodeSource *source) {
   const char *text = ElementValueText(element);
   if (text == nullptr) return Zel_EINVAL;
   std::int64_t value = 0;
   const ResultCode parsed = ParseSignedText(text, std::strlen(text), &value);
   if (parsed != Zel_OK) return parsed;
   if (OutsideBounds(value, bounds)) return Zel_ERANGE;
-  ConvertedNode *node = NewNode(ValueKind::kInteger);
+  ConvertedNode *node = NewNode(ValueKind::kInteger, source);
   if (node == nullptr) return Zel_ENOMEM;
   node->value.integer = value;
   *out = node;
@@ -159,18 +159,18 @@ ResultCode ConvertInteger(const MarkupElement *element, const ConstraintRecord *
 }
 
 ResultCode ConvertString(const MarkupElement *element, const ConstraintRecord *bounds,
-                         ConvertedNode **out) {
+                         ConvertedNode **out, NodeSource *source) {
   const char *text = ElementValueText(element);
   if (text == nullptr) return Zel_EINVAL;
   if (OutsideBounds(TextLength(text), bounds)) return Zel_ERANGE;
-  return TextNode(ValueKind::kString, text, out);
+  return TextNode(ValueKind::kString, text, out, source);
 }
 
-ResultCode ConvertBoolean(const MarkupElement *element, ConvertedNode **out) {
+ResultCode ConvertBoolean(const MarkupElement *element, ConvertedNode **out, NodeSource *source) {
   const char *text = ElementValueText(element);
   std::uint32_t value = 0;
   if (text == nullptr || ParseBooleanWord(text, &value) != Zel_OK) return Zel_EINVAL;
-  ConvertedNode *node = NewNode(ValueKind::kBoolean);
+  ConvertedNode *node = NewNode(ValueKind::kBoolean, source);
   if (node == nullptr) return Zel_ENOMEM;
   node->value.boolean = value;
   *out = node;
@@ -178,13 +178,13 @@ ResultCode ConvertBoolean(const MarkupElement *element, ConvertedNode **out) {
 }
 
 ResultCode ConvertKeyword(const MarkupElement *element, const KeywordEntry *words,
-                          ConvertedNode **out) {
+                          ConvertedNode **out, NodeSource *source) {
   const char *text = ElementValueText(element);
   if (text == nullptr || IsNameText(text) != Zel_OK) return Zel_EINVAL;
   const KeywordEntry *entry = words;
   while (entry != nullptr && std::strcmp(entry->keyword, text) != 0) entry = entry->next;
   if (entry == nullptr) return Zel_ENOTFOUND;
-  return TextNode(ValueKind::kKeyword, text, out);
+  return TextNode(ValueKind::kKeyword, text, out, source);
 }
 
 }  // namespace qorvcfg

@@ -42,6 +42,9 @@ struct ElementDescriptor {
   std::uint32_t identifier;
   std::uint32_t necessity;
   const void *aux;  // ConstraintRecord, KeywordEntry list or nested grammar
+  // The row's place in its grammar; a data grammar's rows follow its items,
+  // so this is also where the row's item sits in a container.
+  std::uint32_t position = 0;
 };
 
 union NodeValue {
@@ -54,6 +57,17 @@ union NodeValue {
 };
 static_assert(sizeof(NodeValue) == 48);
 
+// Where the nodes of one read come from, when the read loads them as soon as
+// they are made. Given-back nodes are kept for the next ones instead of going
+// back to the heap, and texts are not copied: a node's text (or host name)
+// points into the input, which outlives the node, and loading copies what it
+// keeps. Without a source each node is its own heap block and owns its texts.
+struct NodeSource {
+  struct ConvertedNode *spare;  // given-back nodes, chained through next
+};
+// Frees the spare nodes.
+void NodeSourceRelease(NodeSource *source);
+
 struct ConvertedNode {
   ConvertedNode *next;
   const ElementDescriptor *descriptor;
@@ -63,8 +77,10 @@ struct ConvertedNode {
 };
 
 // ---- Nodes and entries ----------------------------------------------------
-void ReleaseNodeValue(ConvertedNode *node);
-void ReleaseNodeList(ConvertedNode *first);
+// With the source the nodes came from: their texts are borrowed, and the
+// nodes go back to it.
+void ReleaseNodeValue(ConvertedNode *node, const NodeSource *source = nullptr);
+void ReleaseNodeList(ConvertedNode *first, NodeSource *source = nullptr);
 [[nodiscard]] KeywordEntry *NewKeywordEntry(const char *keyword, std::size_t keyword_length,
                                             const char *text, std::size_t text_length);
 void ReleaseKeywordList(KeywordEntry *first);
@@ -85,6 +101,7 @@ struct RootNodeSink {
   // Takes an accepted node and releases it. Anything but Zel_OK stops the
   // conversion of further elements.
   ResultCode (*take)(void *context, ConvertedNode *node);
+  NodeSource *nodes;  // where every node of the read comes from
 };
 
 // One level of conversion that takes its elements one at a time, so that a
@@ -98,6 +115,7 @@ struct ConversionLevel {
   ConvertedNode *head;
   ConvertedNode *tail;
   const RootNodeSink *sink;  // null: accepted nodes are collected in head..tail
+  NodeSource *nodes;         // null: nodes from the heap, owning their texts
   ResultCode stopped;        // what the sink answered when it refused a node
   // Nodes accepted per row, in row order.
   [[nodiscard]] std::uint32_t *Counters() { return spilled != nullptr ? spilled : in_place; }
@@ -130,34 +148,46 @@ void LevelConvertElement(ConversionLevel *level, const MarkupElement *element,
                                        std::uint8_t out[4]);
 [[nodiscard]] ResultCode ParseIpv6Text(const char *text, std::size_t length, std::size_t *end,
                                        std::uint8_t out[16]);
-// out must be cleared to zero by the caller.
-[[nodiscard]] ResultCode ParseIpText(const char *text, IpAddressValue *out);
+// out must be cleared to zero by the caller. A host name is copied, or with
+// borrow points at text itself.
+[[nodiscard]] ResultCode ParseIpText(const char *text, IpAddressValue *out, bool borrow = false);
 
 // ---- Conversions (each gives one new node or a failure) --------------------
+// The scalar ones take their node from source when there is one.
 [[nodiscard]] ResultCode ConvertName(const MarkupElement *element, const ConstraintRecord *bounds,
-                                     ConvertedNode **out);
+                                     ConvertedNode **out, NodeSource *source = nullptr);
 [[nodiscard]] ResultCode ConvertInteger(const MarkupElement *element,
-                                        const ConstraintRecord *bounds, ConvertedNode **out);
+                                        const ConstraintRecord *bounds, ConvertedNode **out,
+                                        NodeSource *source = nullptr);
 [[nodiscard]] ResultCode ConvertString(const MarkupElement *element, const ConstraintRecord *bounds,
-                                       ConvertedNode **out);
-[[nodiscard]] ResultCode ConvertBoolean(const MarkupElement *element, ConvertedNode **out);
+                                       ConvertedNode **out, NodeSource *source = nullptr);
+[[nodiscard]] ResultCode ConvertBoolean(const MarkupElement *element, ConvertedNode **out,
+                                        NodeSource *source = nullptr);
 [[nodiscard]] ResultCode ConvertKeyword(const MarkupElement *element, const KeywordEntry *words,
-                                        ConvertedNode **out);
-[[nodiscard]] ResultCode ConvertIpAddress(const MarkupElement *element, ConvertedNode **out);
+                                        ConvertedNode **out, NodeSource *source = nullptr);
+[[nodiscard]] ResultCode ConvertIpAddress(const MarkupElement *element, ConvertedNode **out,
+                                          NodeSource *source = nullptr);
 [[nodiscard]] ResultCode ConvertEnumList(const MarkupElement *element,
                                          const ConstraintRecord *bounds, ConvertedNode **out);
 [[nodiscard]] ResultCode ConvertNested(const MarkupElement *element,
                                        const ElementDescriptor *grammar, ConvertedNode **out);
-[[nodiscard]] ResultCode ConvertDefault(const MarkupElement *element, ConvertedNode **out);
+[[nodiscard]] ResultCode ConvertDefault(const MarkupElement *element, ConvertedNode **out,
+                                        NodeSource *source = nullptr);
 
 // Converts an element by a scalar kind (every kind but 8), giving one node.
 [[nodiscard]] ResultCode ConvertByKind(const ElementDescriptor *row, const MarkupElement *element,
-                                       ConvertedNode **out);
+                                       ConvertedNode **out, NodeSource *source = nullptr);
 // Says why an element of row did not convert with result, in one line.
 void DescribeConversionFailure(const ElementDescriptor *row, const MarkupElement *element,
                                ResultCode result, MessageText *message);
 
-// A new node of the given kind with nothing in it; null when memory runs out.
-[[nodiscard]] ConvertedNode *NewNode(ValueKind kind);
+// A new node of the given kind with nothing in it, from source when there is
+// one; null when memory runs out.
+[[nodiscard]] ConvertedNode *NewNode(ValueKind kind, NodeSource *source = nullptr);
+// Sets a new node's text: a copy, or with a source the text itself.
+[[nodiscard]] ResultCode SetNodeText(ConvertedNode *node, const char *text,
+                                     const NodeSource *source);
+// Gives back a node that holds nothing: to its source, or to the heap.
+void DiscardNode(ConvertedNode *node, NodeSource *source);
 
 }  // namespace qorvcfg

@@ -197,6 +197,15 @@ void MoveTextInline(DataRecord *record) {
 
 }  // namespace
 
+ResultCode RecordCopyText(DataRecord *record, const char *text) {
+  const std::size_t size = std::strlen(text) + 1;
+  if (size > kInlineTextBytes) return DuplicateText(text, &record->payload.text);
+  char *room = reinterpret_cast<char *>(&record->payload) + sizeof(char *);
+  std::memcpy(room, text, size);
+  record->payload.text = room;
+  return Zel_OK;
+}
+
 ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                 DataValue *value) {
   const ResultCode result = ContainerInsertHeldValue(container, position, value);

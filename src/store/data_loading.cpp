@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "api/observed_reads.h"
+#include "api/text_copy.h"
 #include "definition/definition.h"
 #include "markup/markup.h"
 #include "platform/platform.h"
@@ -17,37 +18,41 @@ namespace {
 // its item is set once the node's row has been matched.
 DataValue *NewLoadedValue(OrphanList *orphans) { return NewValue(nullptr, orphans); }
 
-// Fills the record of a value from a node of any kind but nested.
-void ScalarToRecord(DataValue *value, ConvertedNode *node) {
+// Fills the record of a value from a node of any kind but nested. A node
+// that owns its texts gives them up; borrowed texts are copied, and only
+// that copy can fail.
+ResultCode ScalarToRecord(DataValue *value, ConvertedNode *node, bool borrowed) {
   DataRecord &record = value->record;
   NodeValue &source = node->value;
   switch (node->kind) {
     case ValueKind::kInteger:
       record.type = Zel_TYPE_INTEGER;
       record.payload.integer = source.integer;
-      return;
+      return Zel_OK;
     case ValueKind::kString:
-      record.type = Zel_TYPE_STRING;
+    case ValueKind::kKeyword:
+      record.type = node->kind == ValueKind::kString ? Zel_TYPE_STRING : Zel_TYPE_ENUMERATION;
+      if (borrowed) return RecordCopyText(&record, source.text);
       record.payload.text = source.text;
       node->kind = ValueKind::kNone;
-      return;
+      return Zel_OK;
     case ValueKind::kBoolean:
       record.type = Zel_TYPE_BOOLEAN;
       record.payload.boolean = source.boolean;
-      return;
+      return Zel_OK;
     case ValueKind::kIpAddress:
       record.type = Zel_TYPE_IPADDR;
       record.payload.ipaddr = source.ipaddr;
+      if (borrowed) {
+        record.payload.ipaddr.host_name = nullptr;
+        if (source.ipaddr.host_name == nullptr) return Zel_OK;
+        return DuplicateText(source.ipaddr.host_name, &record.payload.ipaddr.host_name);
+      }
       node->kind = ValueKind::kNone;
-      return;
-    case ValueKind::kKeyword:
-      record.type = Zel_TYPE_ENUMERATION;
-      record.payload.keyword = source.text;
-      node->kind = ValueKind::kNone;
-      return;
+      return Zel_OK;
     default:
       record.type = Zel_TYPE_NONE;
-      return;
+      return Zel_OK;
   }
 }
 
@@ -95,6 +100,14 @@ class LoadStack {
 
 void EmptyContainer(DataContainer *container) { ContainerEmpty(container); }
 
+// The container's item that a grammar row stands for: the item at the row's
+// place, which lends the row its name, or else the first item of that name.
+std::int64_t ItemOfRow(const DataContainer *container, const ElementDescriptor *row) {
+  const std::uint32_t at = row->position;
+  if (at < container->count && container->items[at]->name == row->name) return at;
+  return FindItemByName(container, row->name);
+}
+
 // After a failure: every level from the innermost out is emptied (the top
 // level only when asked), and each structure value that was being filled is
 // released.
@@ -112,9 +125,10 @@ ResultCode Unwind(LoadStack *stack, ResultCode failure, bool empty_top) {
   return failure;
 }
 
-// Loads nodes into container, descending into structures.
+// Loads nodes into container, descending into structures; borrowed says that
+// the nodes' texts are not theirs to give.
 ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList *orphans,
-                     bool empty_top) {
+                     bool empty_top, bool borrowed) {
   LoadStack stack;
   if (!stack.Push(LoadFrame{nodes, container, nullptr, 0})) {
     return Unwind(&stack, Zel_ENOMEM, empty_top);
@@ -141,7 +155,7 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
     level.cursor = node->next;
     DataValue *value = NewLoadedValue(orphans);
     if (value == nullptr) return Unwind(&stack, Zel_ENOMEM, empty_top);
-    const std::int64_t position = FindItemByName(level.container, node->descriptor->name);
+    const std::int64_t position = ItemOfRow(level.container, node->descriptor);
     if (position < 0) {
       ValueRelease(value);
       return Unwind(&stack, Zel_ENOTFOUND, empty_top);
@@ -161,9 +175,10 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
       }
       continue;
     }
-    ScalarToRecord(value, node);
-    const ResultCode result =
-        ContainerInsertValue(level.container, static_cast<std::uint32_t>(position), value);
+    ResultCode result = ScalarToRecord(value, node, borrowed);
+    if (result == Zel_OK) {
+      result = ContainerInsertValue(level.container, static_cast<std::uint32_t>(position), value);
+    }
     if (result != Zel_OK) {
       ValueRelease(value);
       return Unwind(&stack, result, empty_top);
@@ -185,9 +200,14 @@ class RootLoader {
         keep_offsets_(keep_offsets) {}
   RootLoader(const RootLoader &) = delete;
   RootLoader &operator=(const RootLoader &) = delete;
-  ~RootLoader() { platform::Free(values_); }
+  ~RootLoader() {
+    platform::Free(values_);
+    NodeSourceRelease(&nodes_);
+  }
 
-  [[nodiscard]] RootNodeSink Sink() { return RootNodeSink{this, &FindEqualThunk, &TakeThunk}; }
+  [[nodiscard]] RootNodeSink Sink() {
+    return RootNodeSink{this, &FindEqualThunk, &TakeThunk, &nodes_};
+  }
   [[nodiscard]] ResultCode Failure() const { return failure_; }
 
   // Takes out every value this read linked; the container is as before it.
@@ -227,8 +247,11 @@ class RootLoader {
   }
 
   bool FindEqual(const ConvertedNode *node, std::uint32_t *offset) {
-    std::uint64_t hash = 0;
-    if (!HashNode(node, &hash)) return false;
+    // Take follows at once for a node that has no equal: it reuses the hash.
+    hashed_node_ = node;
+    hashed_ = HashNode(node, &hash_);
+    if (!hashed_) return false;
+    const std::uint64_t hash = hash_;
     if (walk_) {  // the table could not grow: every value of this read is looked at
       const ListLinks *head = ListHead(container_);
       for (const ListLinks *link = mark_->next; link != head; link = link->next) {
@@ -252,11 +275,12 @@ class RootLoader {
   }
 
   ResultCode Take(ConvertedNode *node) {
-    std::uint64_t hash = 0;
-    const bool hashed = HashNode(node, &hash);  // before loading takes its texts
+    std::uint64_t hash = hash_;
+    const bool hashed = hashed_node_ == node ? hashed_ : HashNode(node, &hash);
+    hashed_node_ = nullptr;
     const std::uint32_t offset = node->offset;
-    const ResultCode result = LoadNodes(node, container_, orphans_, false);
-    ReleaseNodeList(node);
+    const ResultCode result = LoadNodes(node, container_, orphans_, false, true);
+    ReleaseNodeList(node, &nodes_);
     if (result != Zel_OK) {
       failure_ = result;
       return result;
@@ -312,12 +336,16 @@ class RootLoader {
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
   bool walk_ = false;
+  const ConvertedNode *hashed_node_ = nullptr;  // the node FindEqual last hashed
+  std::uint64_t hash_ = 0;
+  bool hashed_ = false;
+  NodeSource nodes_{nullptr};  // the nodes of the read, whose texts stay in its input
 };
 
 }  // namespace
 
 ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container, OrphanList *orphans) {
-  return LoadNodes(nodes, container, orphans, true);
+  return LoadNodes(nodes, container, orphans, true, false);
 }
 
 ResultCode ReadConfigReporting(std::uint32_t mode, const char *input, ConfigHandle *handle,

@@ -167,6 +167,9 @@ void UnlinkValue(DataValue *value);
 // Frees a container's own block (items, indexes and their locks); its values
 // are not touched.
 void ContainerFreeBlock(DataContainer *container);
+// Sets a string or enumeration record's text to a copy of text, inside the
+// payload when it fits. Only for a value no host has seen.
+[[nodiscard]] ResultCode RecordCopyText(DataRecord *record, const char *text);
 // Releases the texts a payload of the type owns (a text kept in the payload
 // itself is not freed).
 void ReleaseOwnedTexts(DataRecord *record);

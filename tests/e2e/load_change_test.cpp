@@ -13,7 +13,7 @@ namespace {
 // element are left out; values are listed greatest first.
 const char *const kLoaded =
     "portnumber=9 port=7 port=5 port=3 count=9223372036854775807 "
-    "count=-9223372036854775808 pair=2 pair=1 label=\"with trailing blank \" "
+    "count=-9223372036854775808 pair=2 pair=1 label=\"with trailing blank, and longer than a value holds in itself \" "
     "label=\"plain words\" flag=TRUE flag=FALSE "
     "host=2001:0db8:0000:0000:0000:0000:0000:0001 host=10.0.0.1 host=host:gateway.example "
     "mode=slow route={id=8 } route={id=2 gateway=192.168.1.1 hop={id=4 note=\"second\" } "
@@ -66,7 +66,7 @@ TEST(Change, ChecksThenReplacesTheContents) {
       {"port", 2, &k65535, Zel_OK, "65535 7 5 "},
       {"port", 2, &k7, Zel_EEXIST, "7 5 "},
       {"label", 0, longest.c_str(), Zel_OK, longest_first.c_str()},
-      {"label", 0, too_long.c_str(), Zel_ERANGE, "\"with trailing blank \" \"plain words\" "},
+      {"label", 0, too_long.c_str(), Zel_ERANGE, "\"with trailing blank, and longer than a value holds in itself \" \"plain words\" "},
       {"mode", 0, "Fast", Zel_EINVAL, "slow "},
       {"mode", 0, "fast", Zel_OK, "fast "},
       {"flag", 0, &kFalse, Zel_EEXIST, "FALSE "},
