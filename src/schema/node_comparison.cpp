@@ -2,7 +2,7 @@
 // worklist of child pairs, so any nesting depth is followed without recursion.
 #include <cstring>
 
-#include "platform/platform.h"
+#include "schema/pair_stack.h"
 #include "schema/schema.h"
 
 namespace qorvcfg {
@@ -20,45 +20,7 @@ const ConvertedNode *FirstNamed(const ConvertedNode *list, const char *name) {
   return nullptr;
 }
 
-// Pairs still to compare: a few in place, more on the heap.
-class PairStack {
- public:
-  PairStack() = default;
-  PairStack(const PairStack &) = delete;
-  PairStack &operator=(const PairStack &) = delete;
-  ~PairStack() {
-    if (pairs_ != inline_) platform::Free(pairs_);
-  }
-  [[nodiscard]] bool Push(const ConvertedNode *a, const ConvertedNode *b) {
-    if (size_ == capacity_) {
-      auto *grown = static_cast<Pair *>(platform::Allocate(2 * capacity_ * sizeof(Pair)));
-      if (grown == nullptr) return false;
-      std::memcpy(grown, pairs_, size_ * sizeof(Pair));
-      if (pairs_ != inline_) platform::Free(pairs_);
-      pairs_ = grown;
-      capacity_ *= 2;
-    }
-    pairs_[size_++] = Pair{a, b};
-    return true;
-  }
-  [[nodiscard]] bool Pop(const ConvertedNode **a, const ConvertedNode **b) {
-    if (size_ == 0) return false;
-    --size_;
-    *a = pairs_[size_].a;
-    *b = pairs_[size_].b;
-    return true;
-  }
-
- private:
-  struct Pair {
-    const ConvertedNode *a;
-    const ConvertedNode *b;
-  };
-  Pair inline_[32];
-  Pair *pairs_ = inline_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 32;
-};
+using NodePairs = PairStack<ConvertedNode, ConvertedNode>;
 
 bool SameScalar(const ConvertedNode *a, const ConvertedNode *b) {
   switch (a->kind) {
@@ -88,7 +50,7 @@ bool SameScalar(const ConvertedNode *a, const ConvertedNode *b) {
 // Queues the children that decide whether two structures are equal; false
 // when the structures already differ. Running out of memory for the queue
 // counts as a difference.
-bool QueueNestedPairs(const ConvertedNode *a, const ConvertedNode *b, PairStack *pairs) {
+bool QueueNestedPairs(const ConvertedNode *a, const ConvertedNode *b, NodePairs *pairs) {
   if (a->descriptor != b->descriptor) return false;
   const auto *nested = static_cast<const ElementDescriptor *>(a->descriptor->aux);
   const ConvertedNode *left = a->value.nested;
@@ -112,7 +74,7 @@ bool QueueNestedPairs(const ConvertedNode *a, const ConvertedNode *b, PairStack 
   return true;
 }
 
-bool ComparePairs(PairStack *pairs) {
+bool ComparePairs(NodePairs *pairs) {
   const ConvertedNode *a = nullptr;
   const ConvertedNode *b = nullptr;
   while (pairs->Pop(&a, &b)) {
@@ -129,12 +91,12 @@ bool ComparePairs(PairStack *pairs) {
 }  // namespace
 
 bool CompareNodes(const ConvertedNode *a, const ConvertedNode *b) {
-  PairStack pairs;
+  NodePairs pairs;
   return pairs.Push(a, b) && ComparePairs(&pairs);
 }
 
 bool CompareNestedNodes(const ConvertedNode *a, const ConvertedNode *b) {
-  PairStack pairs;
+  NodePairs pairs;
   return QueueNestedPairs(a, b, &pairs) && ComparePairs(&pairs);
 }
 

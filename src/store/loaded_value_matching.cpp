@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
+#include "schema/pair_stack.h"
 #include "schema/schema.h"
 #include "store/store.h"
 
@@ -77,48 +77,11 @@ bool SameScalar(const ConvertedNode *node, const DataValue *value) {
   }
 }
 
-class PairStack {
- public:
-  PairStack() = default;
-  PairStack(const PairStack &) = delete;
-  PairStack &operator=(const PairStack &) = delete;
-  ~PairStack() {
-    if (pairs_ != in_place_) platform::Free(pairs_);
-  }
-  [[nodiscard]] bool Push(const ConvertedNode *node, const DataValue *value) {
-    if (size_ == capacity_) {
-      auto *grown = static_cast<Pair *>(platform::Allocate(2 * capacity_ * sizeof(Pair)));
-      if (grown == nullptr) return false;
-      std::memcpy(grown, pairs_, size_ * sizeof(Pair));
-      if (pairs_ != in_place_) platform::Free(pairs_);
-      pairs_ = grown;
-      capacity_ *= 2;
-    }
-    pairs_[size_++] = Pair{node, value};
-    return true;
-  }
-  [[nodiscard]] bool Pop(const ConvertedNode **node, const DataValue **value) {
-    if (size_ == 0) return false;
-    --size_;
-    *node = pairs_[size_].node;
-    *value = pairs_[size_].value;
-    return true;
-  }
-
- private:
-  struct Pair {
-    const ConvertedNode *node;
-    const DataValue *value;
-  };
-  Pair in_place_[32];
-  Pair *pairs_ = in_place_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 32;
-};
+using NodeValuePairs = PairStack<ConvertedNode, DataValue>;
 
 // The children that decide whether a structure node equals a structure
 // value; false when they already differ.
-bool QueueChildren(const ConvertedNode *node, const DataValue *value, PairStack *pairs) {
+bool QueueChildren(const ConvertedNode *node, const DataValue *value, NodeValuePairs *pairs) {
   // One row per item, naming it: the same row means the same item.
   if (node->descriptor->name != value->item->name) return false;
   const auto *rows = static_cast<const ElementDescriptor *>(node->descriptor->aux);
@@ -151,7 +114,7 @@ bool QueueChildren(const ConvertedNode *node, const DataValue *value, PairStack 
 }  // namespace
 
 bool NodeEqualsValue(const ConvertedNode *node, const DataValue *value) {
-  PairStack pairs;
+  NodeValuePairs pairs;
   if (!pairs.Push(node, value)) return false;
   const ConvertedNode *x = nullptr;
   const DataValue *y = nullptr;
