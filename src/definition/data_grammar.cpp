@@ -6,6 +6,7 @@
 
 #include "definition/definition.h"
 #include "platform/platform.h"
+#include "platform/walk_stack.h"
 
 namespace qorvcfg {
 namespace {
@@ -19,34 +20,7 @@ struct GrammarFrame {
   std::uint32_t rows;        // rows made so far
 };
 
-class GrammarStack {
- public:
-  GrammarStack() = default;
-  GrammarStack(const GrammarStack &) = delete;
-  GrammarStack &operator=(const GrammarStack &) = delete;
-  ~GrammarStack() { platform::Free(frames_); }
-  [[nodiscard]] bool Push(const GrammarFrame &frame) {
-    if (size_ == capacity_) {
-      const std::size_t grown = capacity_ == 0 ? 16 : capacity_ * 2;
-      auto *fresh = static_cast<GrammarFrame *>(platform::Allocate(grown * sizeof(GrammarFrame)));
-      if (fresh == nullptr) return false;
-      if (size_ != 0) std::memcpy(fresh, frames_, size_ * sizeof(GrammarFrame));
-      platform::Free(frames_);
-      frames_ = fresh;
-      capacity_ = grown;
-    }
-    frames_[size_++] = frame;
-    return true;
-  }
-  [[nodiscard]] std::size_t Size() const { return size_; }
-  [[nodiscard]] GrammarFrame &Top() { return frames_[size_ - 1]; }
-  GrammarFrame Pop() { return frames_[--size_]; }
-
- private:
-  GrammarFrame *frames_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
-};
+using GrammarStack = WalkStack<GrammarFrame, 16>;
 
 void FillRow(const ItemDefinition *item, std::uint32_t position, ElementDescriptor *row) {
   row->next = nullptr;

@@ -6,6 +6,7 @@
 #include "api/text_copy.h"
 #include "definition/definition.h"
 #include "platform/platform.h"
+#include "platform/walk_stack.h"
 
 namespace qorvcfg {
 namespace {
@@ -164,34 +165,7 @@ struct ItemFrame {
   std::uint32_t offset;  // of the item element, for diagnostics
 };
 
-class ItemStack {
- public:
-  ItemStack() = default;
-  ItemStack(const ItemStack &) = delete;
-  ItemStack &operator=(const ItemStack &) = delete;
-  ~ItemStack() { platform::Free(frames_); }
-  [[nodiscard]] bool Push(const ItemFrame &frame) {
-    if (size_ == capacity_) {
-      const std::size_t grown = capacity_ == 0 ? 16 : capacity_ * 2;
-      auto *fresh = static_cast<ItemFrame *>(platform::Allocate(grown * sizeof(ItemFrame)));
-      if (fresh == nullptr) return false;
-      if (size_ != 0) std::memcpy(static_cast<void *>(fresh), frames_, size_ * sizeof(ItemFrame));
-      platform::Free(frames_);
-      frames_ = fresh;
-      capacity_ = grown;
-    }
-    frames_[size_++] = frame;
-    return true;
-  }
-  [[nodiscard]] std::size_t Size() const { return size_; }
-  [[nodiscard]] ItemFrame &Top() { return frames_[size_ - 1]; }
-  void Pop() { --size_; }
-
- private:
-  ItemFrame *frames_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
-};
+using ItemStack = WalkStack<ItemFrame, 16>;
 
 // Reports, when asked, what the builder repaired in an item.
 void ReportRepairs(const ItemDefinition *item, const ItemNodes &found, std::uint32_t offset,

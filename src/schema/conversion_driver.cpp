@@ -7,6 +7,7 @@
 
 #include "markup/markup.h"
 #include "platform/platform.h"
+#include "platform/walk_stack.h"
 #include "schema/schema.h"
 
 namespace qorvcfg {
@@ -30,40 +31,8 @@ struct NestedFrame {
   const MarkupElement *cursor;   // the next child to convert
 };
 
-// The stack of nested levels; grows by doubling.
-class FrameStack {
- public:
-  FrameStack() = default;
-  FrameStack(const FrameStack &) = delete;
-  FrameStack &operator=(const FrameStack &) = delete;
-  ~FrameStack() {
-    if (frames_ != in_place_) platform::Free(frames_);
-  }
-
-  [[nodiscard]] std::size_t Size() const { return size_; }
-  [[nodiscard]] NestedFrame &Top() { return frames_[size_ - 1]; }
-  [[nodiscard]] NestedFrame *Push() {
-    if (size_ == capacity_) {
-      const std::size_t grown = capacity_ * 2;
-      auto *fresh = static_cast<NestedFrame *>(platform::Allocate(grown * sizeof(NestedFrame)));
-      if (fresh == nullptr) return nullptr;
-      std::memcpy(static_cast<void *>(fresh), frames_, size_ * sizeof(NestedFrame));
-      if (frames_ != in_place_) platform::Free(frames_);
-      frames_ = fresh;
-      capacity_ = grown;
-    }
-    return &frames_[size_++];
-  }
-  void Pop() { --size_; }
-
- private:
-  // A few levels in place: most elements nest only that deep.
-  static constexpr std::size_t kInPlace = 4;
-  NestedFrame in_place_[kInPlace];
-  NestedFrame *frames_ = in_place_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = kInPlace;
-};
+// The stack of nested levels; a few in place: most elements nest only that deep.
+using FrameStack = WalkStack<NestedFrame, 4>;
 
 void Report(ReadDiagnostics *diagnostics, QorvcfgDiagnosticKind kind, const MarkupElement *element,
             const MessageText &message, std::uint32_t related = kNoOffset) {

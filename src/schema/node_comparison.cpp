@@ -8,11 +8,6 @@
 namespace qorvcfg {
 namespace {
 
-bool SameText(const char *a, const char *b) {
-  if (a == nullptr || b == nullptr) return a == b;
-  return std::strcmp(a, b) == 0;
-}
-
 const ConvertedNode *FirstNamed(const ConvertedNode *list, const char *name) {
   for (; list != nullptr; list = list->next) {
     if (SameText(list->descriptor->name, name)) return list;
@@ -32,16 +27,8 @@ bool SameScalar(const ConvertedNode *a, const ConvertedNode *b) {
       return a->value.integer == b->value.integer;
     case ValueKind::kBoolean:
       return a->value.boolean == b->value.boolean;
-    case ValueKind::kIpAddress: {
-      const IpAddressValue &x = a->value.ipaddr;
-      const IpAddressValue &y = b->value.ipaddr;
-      if (x.form != y.form) return false;
-      if (x.form == Zel_IP_FORM_HOSTNAME) return SameText(x.host_name, y.host_name);
-      if (x.form != Zel_IP_FORM_NUMERIC || x.family != y.family) return false;
-      if (x.family == Zel_IP_FAMILY_V4) return std::memcmp(x.address, y.address, 4) == 0;
-      if (x.family == Zel_IP_FAMILY_V6) return std::memcmp(x.address, y.address, 16) == 0;
-      return false;
-    }
+    case ValueKind::kIpAddress:
+      return SameIpAddress(a->value.ipaddr, b->value.ipaddr);
     default:
       return false;
   }
@@ -89,6 +76,20 @@ bool ComparePairs(NodePairs *pairs) {
 }
 
 }  // namespace
+
+bool SameText(const char *a, const char *b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  return std::strcmp(a, b) == 0;
+}
+
+bool SameIpAddress(const IpAddressValue &x, const IpAddressValue &y) {
+  if (x.form != y.form) return false;
+  if (x.form == Zel_IP_FORM_HOSTNAME) return SameText(x.host_name, y.host_name);
+  if (x.form != Zel_IP_FORM_NUMERIC || x.family != y.family) return false;
+  if (x.family == Zel_IP_FAMILY_V4) return std::memcmp(x.address, y.address, 4) == 0;
+  if (x.family == Zel_IP_FAMILY_V6) return std::memcmp(x.address, y.address, 16) == 0;
+  return false;
+}
 
 bool CompareNodes(const ConvertedNode *a, const ConvertedNode *b) {
   NodePairs pairs;

@@ -132,6 +132,11 @@ void LevelConvertElement(ConversionLevel *level, const MarkupElement *element,
                                            const ConvertedNode *accepted);
 [[nodiscard]] bool CompareNodes(const ConvertedNode *a, const ConvertedNode *b);
 [[nodiscard]] bool CompareNestedNodes(const ConvertedNode *a, const ConvertedNode *b);
+// Equality of texts (null equals only null) and of addresses as siblings
+// compare them: the form, then the host name or the family and its bytes; an
+// unknown form or family is never equal.
+[[nodiscard]] bool SameText(const char *a, const char *b);
+[[nodiscard]] bool SameIpAddress(const IpAddressValue &x, const IpAddressValue &y);
 // The text of the first text child, or null.
 [[nodiscard]] const char *ElementValueText(const MarkupElement *element);
 // The first row of the grammar named name (length bytes), or null.

@@ -8,6 +8,7 @@
 #include "definition/definition.h"
 #include "markup/markup.h"
 #include "platform/platform.h"
+#include "platform/walk_stack.h"
 #include "store/loaded_value_matching.h"
 #include "store/store.h"
 
@@ -65,38 +66,7 @@ struct LoadFrame {
   std::int64_t owner_position;  // the owner's item in the enclosing container
 };
 
-class LoadStack {
- public:
-  LoadStack() = default;
-  LoadStack(const LoadStack &) = delete;
-  LoadStack &operator=(const LoadStack &) = delete;
-  ~LoadStack() {
-    if (frames_ != in_place_) platform::Free(frames_);
-  }
-  [[nodiscard]] bool Push(const LoadFrame &frame) {
-    if (size_ == capacity_) {
-      const std::size_t grown = capacity_ * 2;
-      auto *fresh = static_cast<LoadFrame *>(platform::Allocate(grown * sizeof(LoadFrame)));
-      if (fresh == nullptr) return false;
-      std::memcpy(fresh, frames_, size_ * sizeof(LoadFrame));
-      if (frames_ != in_place_) platform::Free(frames_);
-      frames_ = fresh;
-      capacity_ = grown;
-    }
-    frames_[size_++] = frame;
-    return true;
-  }
-  [[nodiscard]] std::size_t Size() const { return size_; }
-  [[nodiscard]] LoadFrame &Top() { return frames_[size_ - 1]; }
-  LoadFrame Pop() { return frames_[--size_]; }
-
- private:
-  static constexpr std::size_t kInPlace = 8;  // most data nests no deeper
-  LoadFrame in_place_[kInPlace];
-  LoadFrame *frames_ = in_place_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = kInPlace;
-};
+using LoadStack = WalkStack<LoadFrame, 8>;  // most data nests no deeper
 
 void EmptyContainer(DataContainer *container) { ContainerEmpty(container); }
 

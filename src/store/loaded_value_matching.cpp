@@ -11,11 +11,6 @@
 namespace qorvcfg {
 namespace {
 
-bool SameText(const char *a, const char *b) {
-  if (a == nullptr || b == nullptr) return a == b;
-  return std::strcmp(a, b) == 0;
-}
-
 // The value type a node kind is loaded as; 0 for kinds that never load.
 ItemType LoadedType(ValueKind kind) {
   switch (kind) {
@@ -62,16 +57,8 @@ bool SameScalar(const ConvertedNode *node, const DataValue *value) {
       return node->value.integer == p.integer;
     case ValueKind::kBoolean:
       return node->value.boolean == p.boolean;
-    case ValueKind::kIpAddress: {
-      const IpAddressValue &x = node->value.ipaddr;
-      const IpAddressValue &y = p.ipaddr;
-      if (x.form != y.form) return false;
-      if (x.form == Zel_IP_FORM_HOSTNAME) return SameText(x.host_name, y.host_name);
-      if (x.form != Zel_IP_FORM_NUMERIC || x.family != y.family) return false;
-      if (x.family == Zel_IP_FAMILY_V4) return std::memcmp(x.address, y.address, 4) == 0;
-      if (x.family == Zel_IP_FAMILY_V6) return std::memcmp(x.address, y.address, 16) == 0;
-      return false;
-    }
+    case ValueKind::kIpAddress:
+      return SameIpAddress(node->value.ipaddr, p.ipaddr);
     default:
       return false;
   }

@@ -5,45 +5,12 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/walk_stack.h"
 
 namespace qorvcfg::writer {
 namespace {
 
-class ResumeStack {
- public:
-  ResumeStack() = default;
-  ResumeStack(const ResumeStack &) = delete;
-  ResumeStack &operator=(const ResumeStack &) = delete;
-  ~ResumeStack() {
-    if (items_ != inline_) platform::Free(items_);
-  }
-
-  [[nodiscard]] bool Push(ItemDefinition *item) {
-    if (size_ == capacity_ && !Grow()) return false;
-    items_[size_++] = item;
-    return true;
-  }
-  [[nodiscard]] bool Empty() const { return size_ == 0; }
-  [[nodiscard]] ItemDefinition *Pop() { return items_[--size_]; }
-
- private:
-  [[nodiscard]] bool Grow() {
-    const std::size_t capacity = capacity_ * 2;
-    auto *items = static_cast<ItemDefinition **>(platform::Allocate(capacity * sizeof(void *)));
-    if (items == nullptr) return false;
-    std::memcpy(items, items_, size_ * sizeof(void *));
-    if (items_ != inline_) platform::Free(items_);
-    items_ = items;
-    capacity_ = capacity;
-    return true;
-  }
-
-  static constexpr std::size_t kInline = 64;
-  ItemDefinition *inline_[kInline];
-  ItemDefinition **items_ = inline_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = kInline;
-};
+using ResumeStack = WalkStack<ItemDefinition *, 64>;
 
 // Calls visit(item, depth) for every item, parents before their children.
 template <typename Visit>
