@@ -47,11 +47,16 @@ const ConvertedNode *FirstNamed(const ConvertedNode *list, const char *name) {
   return nullptr;
 }
 
-// Hash of the value alone; a nested value hashes as its row, which keeps
-// equal nodes alike without following the nesting.
-bool HashValue(const ConvertedNode *node, std::uint64_t *h) {
-  const NodeValue &v = node->value;
-  switch (node->kind) {
+}  // namespace
+
+std::uint64_t SiblingHashStart(const char *name, ValueKind kind) {
+  return Mix(SiblingNameHash(name), static_cast<std::uint64_t>(kind));
+}
+
+std::uint64_t SiblingNameHash(const char *name) { return HashText(kFnvStart, name); }
+
+bool SiblingHashAdd(ValueKind kind, const NodeValue &v, std::uint64_t *h) {
+  switch (kind) {
     case ValueKind::kName:
     case ValueKind::kString:
     case ValueKind::kKeyword:
@@ -76,19 +81,19 @@ bool HashValue(const ConvertedNode *node, std::uint64_t *h) {
       }
       return true;
     case ValueKind::kNested:
-      *h = Mix(*h, reinterpret_cast<std::uintptr_t>(node->descriptor));
-      return true;
+      return true;  // the name and kind already set it apart
     default:
       return false;
   }
 }
 
-}  // namespace
+std::uint64_t SiblingHashCombine(std::uint64_t h, std::uint64_t part) { return Mix(h, part); }
+
+std::uint64_t SiblingHashFinish(std::uint64_t h) { return Scramble(h); }
 
 bool HashNode(const ConvertedNode *node, std::uint64_t *out) {
-  std::uint64_t h =
-      Mix(HashText(kFnvStart, node->descriptor->name), static_cast<std::uint64_t>(node->kind));
-  if (!HashValue(node, &h)) return false;
+  std::uint64_t h = SiblingHashStart(node->descriptor->name, node->kind);
+  if (!SiblingHashAdd(node->kind, node->value, &h)) return false;
   if (node->kind == ValueKind::kNested) {
     const auto *nested = static_cast<const ElementDescriptor *>(node->descriptor->aux);
     bool has_key = false;
@@ -97,23 +102,22 @@ bool HashNode(const ConvertedNode *node, std::uint64_t *out) {
       has_key = true;
       const ConvertedNode *key = FirstNamed(node->value.nested, row->name);
       if (key == nullptr) return false;  // never equal without every key
-      std::uint64_t key_hash =
-          Mix(HashText(kFnvStart, row->name), static_cast<std::uint64_t>(key->kind));
-      if (!HashValue(key, &key_hash)) return false;
-      h = Mix(h, key_hash);
+      std::uint64_t key_hash = SiblingHashStart(row->name, key->kind);
+      if (!SiblingHashAdd(key->kind, key->value, &key_hash)) return false;
+      h = SiblingHashCombine(h, key_hash);
     }
     if (!has_key) {
       // Equal nodes hold the same set of child names, in any order.
       std::uint64_t names = 0;
       for (const ConvertedNode *x = node->value.nested; x != nullptr; x = x->next) {
         if (FirstNamed(node->value.nested, x->descriptor->name) == x) {
-          names += HashText(kFnvStart, x->descriptor->name);
+          names += SiblingNameHash(x->descriptor->name);
         }
       }
-      h = Mix(h, names);
+      h = SiblingHashCombine(h, names);
     }
   }
-  *out = Scramble(h);
+  *out = SiblingHashFinish(h);
   return true;
 }
 

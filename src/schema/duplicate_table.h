@@ -8,11 +8,23 @@
 namespace qorvcfg {
 
 struct ConvertedNode;
+union NodeValue;
+enum class ValueKind : std::uint32_t;
 
 // False when the node never compares equal to another node (an enumeration
 // list, an address of an unknown form). Nodes that compare equal always hash
 // alike; a structure hashes only its key children, or its child names.
 [[nodiscard]] bool HashNode(const ConvertedNode *node, std::uint64_t *out);
+
+// The steps HashNode takes, for hashing a value loaded from a node alike:
+// start from the name and kind, add the scalar (false for one that is never
+// equal to another), combine the key children's hashes or the sum of the
+// child names' hashes, finish.
+[[nodiscard]] std::uint64_t SiblingHashStart(const char *name, ValueKind kind);
+[[nodiscard]] std::uint64_t SiblingNameHash(const char *name);
+[[nodiscard]] bool SiblingHashAdd(ValueKind kind, const NodeValue &value, std::uint64_t *h);
+[[nodiscard]] std::uint64_t SiblingHashCombine(std::uint64_t h, std::uint64_t part);
+[[nodiscard]] std::uint64_t SiblingHashFinish(std::uint64_t h);
 
 // Open addressing over the scrambled hash, made once a level holds more than
 // a few nodes (until then the list is walked). If the table cannot grow it

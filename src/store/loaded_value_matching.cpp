@@ -98,7 +98,85 @@ bool QueueChildren(const ConvertedNode *node, const DataValue *value, NodeValueP
   return true;
 }
 
+// A loaded value's scalar as the node it came from held it.
+NodeValue ScalarOf(const DataValue *value) {
+  NodeValue scalar{};
+  const DataPayload &p = value->record.payload;
+  switch (value->record.type) {
+    case Zel_TYPE_INTEGER:
+      scalar.integer = p.integer;
+      break;
+    case Zel_TYPE_STRING:
+    case Zel_TYPE_ENUMERATION:
+      scalar.text = p.text;
+      break;
+    case Zel_TYPE_BOOLEAN:
+      scalar.boolean = p.boolean;
+      break;
+    case Zel_TYPE_IPADDR:
+      scalar.ipaddr = p.ipaddr;
+      break;
+    default:
+      break;
+  }
+  return scalar;
+}
+
+// The node kind a value type is loaded from.
+ValueKind NodeKindOf(ItemType type) {
+  switch (type) {
+    case Zel_TYPE_INTEGER:
+      return ValueKind::kInteger;
+    case Zel_TYPE_STRING:
+      return ValueKind::kString;
+    case Zel_TYPE_BOOLEAN:
+      return ValueKind::kBoolean;
+    case Zel_TYPE_IPADDR:
+      return ValueKind::kIpAddress;
+    case Zel_TYPE_ENUMERATION:
+      return ValueKind::kKeyword;
+    case Zel_TYPE_STRUCTURE:
+      return ValueKind::kNested;
+    default:
+      return ValueKind::kNone;
+  }
+}
+
 }  // namespace
+
+bool HashLoadedValue(const DataValue *value, std::uint64_t *out) {
+  const ValueKind kind = NodeKindOf(value->record.type);
+  if (kind == ValueKind::kNone) return false;
+  std::uint64_t h = SiblingHashStart(value->item->name, kind);
+  if (!SiblingHashAdd(kind, ScalarOf(value), &h)) return false;
+  if (kind == ValueKind::kNested) {
+    // The item's children stand for the rows of the structure's grammar.
+    const DataContainer *nested = &value->record.nested;
+    bool has_key = false;
+    for (const ItemDefinition *child = value->item->children; child != nullptr;
+         child = child->next) {
+      if (child->identifier != 1) continue;
+      has_key = true;
+      const DataValue *key = FirstNamedValue(nested, child->name);
+      if (key == nullptr) return false;
+      const ValueKind key_kind = NodeKindOf(key->record.type);
+      std::uint64_t key_hash = SiblingHashStart(child->name, key_kind);
+      if (!SiblingHashAdd(key_kind, ScalarOf(key), &key_hash)) return false;
+      h = SiblingHashCombine(h, key_hash);
+    }
+    if (!has_key) {
+      std::uint64_t names = 0;
+      const auto *head = reinterpret_cast<const ListLinks *>(nested);
+      for (const ListLinks *link = head->next; link != head; link = link->next) {
+        const auto *x = reinterpret_cast<const DataValue *>(link);
+        if (FirstNamedValue(nested, x->item->name) == x) names += SiblingNameHash(x->item->name);
+      }
+      h = SiblingHashCombine(h, names);
+    }
+  }
+  *out = SiblingHashFinish(h);
+  return true;
+}
 
 bool NodeEqualsValue(const ConvertedNode *node, const DataValue *value) {
   NodeValuePairs pairs;

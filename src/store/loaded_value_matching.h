@@ -3,6 +3,8 @@
 // repeated siblings.
 #pragma once
 
+#include <cstdint>
+
 namespace qorvcfg {
 
 struct ConvertedNode;
@@ -12,5 +14,9 @@ struct DataValue;
 // loaded from. Structures follow their children with a worklist, to any
 // depth; running out of memory for it counts as a difference.
 [[nodiscard]] bool NodeEqualsValue(const ConvertedNode *node, const DataValue *value);
+
+// The hash that HashNode gives the node value was loaded from, or false
+// when that node has none; so values of a read can join a table of nodes.
+[[nodiscard]] bool HashLoadedValue(const DataValue *value, std::uint64_t *out);
 
 }  // namespace qorvcfg
