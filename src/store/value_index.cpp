@@ -131,21 +131,16 @@ void Prefetch(const ValueIndex *index, const ValueIndexNode *node) {
 }
 
 // Where a new node goes: under parent, on the left when last is negative;
-// no parent for the root of an empty tree. The two marks tell whether the
-// way there went left (or right) at every step: the node is then the
-// greatest (or least) of the index.
+// no parent for the root of an empty tree.
 struct Place {
   ValueIndexNode *parent = nullptr;
   std::int32_t last = 0;
-  bool at_greatest = true;
-  bool at_least = true;
 };
 
 // Descends from the root to the leaf under which a new value belongs;
 // Zel_EEXIST when a stored value compares equal.
 template <typename CompareFn>
 ResultCode FindLeaf(const ValueIndex *index, CompareFn compare, Place *place) {
-  Place found;
   for (ValueIndexNode *at = index->root; at != nullptr;) {
     // Both children are fetched while this node is compared: the next step
     // then finds its node and the value it compares in the cache.
@@ -153,14 +148,20 @@ ResultCode FindLeaf(const ValueIndex *index, CompareFn compare, Place *place) {
     Prefetch(index, at->right);
     const std::int32_t r = compare(at);
     if (r == 0) return Zel_EEXIST;
-    found.parent = at;
-    found.last = r;
-    found.at_greatest = found.at_greatest && r < 0;
-    found.at_least = found.at_least && r > 0;
+    place->parent = at;
+    place->last = r;
     at = r < 0 ? at->left : at->right;
   }
-  *place = found;
   return Zel_OK;
+}
+
+// Whether the way from the root down to node goes left (or right) at every
+// step, that is whether node holds the greatest (or least) value.
+bool EndsSpine(const ValueIndexNode *node, bool left) {
+  for (const ValueIndexNode *p = node->parent; p != nullptr; node = p, p = p->parent) {
+    if ((p->left == node) != left) return false;
+  }
+  return true;
 }
 
 // Bits of a store index's flags, beside those of store.h: the last value
@@ -191,8 +192,6 @@ ResultCode FindPlaceInStore(const ValueIndex *index, const DataValue *value, boo
     if ((r < 0) == greatest) {
       place->parent = end;
       place->last = r;
-      place->at_greatest = greatest;
-      place->at_least = !greatest;
       return Zel_OK;
     }
   }
@@ -255,10 +254,10 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
   std::uint32_t flags =
       index->flags & ~(kIndexInContentOrder | kIndexLastAtGreatest | kIndexLastAtLeast);
   if (ordered) flags |= kIndexInContentOrder;
-  if (place.at_greatest) flags |= kIndexLastAtGreatest;
-  if (place.at_least) flags |= kIndexLastAtLeast;
-  index->flags = flags;
   Link(index, node, place);
+  if (EndsSpine(node, true)) flags |= kIndexLastAtGreatest;
+  if (EndsSpine(node, false)) flags |= kIndexLastAtLeast;
+  index->flags = flags;
   return Zel_OK;
 }
 
