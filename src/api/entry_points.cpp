@@ -132,6 +132,7 @@ QORVCFG_API ResultCode Zel_DataChange(ConfigHandle *handle, DataRecord *value,
 QORVCFG_API ResultCode Zel_DataChangeToData(DataRecord *parent, DataRecord *value,
                                             const void *new_value) {
   if (parent == nullptr) return Zel_EINVAL;
+  IndexMembersChanging(parent);
   return ContainerChangeValue(&parent->nested, value, new_value);
 }
 
@@ -142,6 +143,7 @@ QORVCFG_API ResultCode Zel_DataAdd(ConfigHandle *handle, DataRecord *value) {
 
 QORVCFG_API ResultCode Zel_DataAddToData(DataRecord *parent, DataRecord *value) {
   if (parent == nullptr) return Zel_EINVAL;
+  IndexMembersChanging(parent);
   return ContainerAddValue(&parent->nested, value);
 }
 
@@ -152,6 +154,7 @@ QORVCFG_API ResultCode Zel_DataDel(ConfigHandle *handle, DataRecord *value) {
 
 QORVCFG_API ResultCode Zel_DataDelFromData(DataRecord *parent, DataRecord *value) {
   if (parent == nullptr) return Zel_EINVAL;
+  IndexMembersChanging(parent);
   return ContainerDeleteValue(&parent->nested, value);
 }
 

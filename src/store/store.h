@@ -39,6 +39,11 @@ inline constexpr std::uint32_t kIndexTagDead = 0x45525442;  // "ERTB"
 // The index's nodes live inside its values (DataValue::node): inserted with
 // IndexInsertNode, taken out with IndexRemoveNode, never freed by the index.
 inline constexpr std::uint32_t kIndexNodesInValues = 1;
+// Every value of a store index has an order by contents (HasContentOrder),
+// and none has changed its order in place, since the index was last empty: a
+// value that orders beyond the greatest or least one then goes there
+// directly, as a descent would put it.
+inline constexpr std::uint32_t kIndexInContentOrder = 2;
 
 [[nodiscard]] ResultCode IndexCreate(ValueIndex **out, ValueCompareFn compare);
 ResultCode IndexDestroy(ValueIndex *index, ValueReleaseFn release);
@@ -62,6 +67,10 @@ ResultCode IndexRemove(ValueIndex *index, const void *key);
 // compare; its links are cleared.
 ResultCode IndexRemoveNode(ValueIndex *index, ValueIndexNode *node);
 [[nodiscard]] ResultCode IndexList(ValueIndex *index, void **values, std::uint32_t *count);
+// Called before the members of a structure value change: while the value is
+// in an index its order may change in place, so that index gives up
+// placing values by its greatest and least ones until it is next empty.
+void IndexMembersChanging(DataRecord *structure);
 ValueIndexNode *RotateRight(ValueIndexNode *x);
 ValueIndexNode *RotateLeft(ValueIndexNode *x);
 
@@ -185,6 +194,11 @@ void ReleaseOwnedTexts(DataRecord *record);
 // the item names are not looked at.
 [[nodiscard]] std::int32_t ValueCompareSameItem(const void *a, const void *b);
 [[nodiscard]] std::int32_t StructureCompare(const DataValue *a, const DataValue *b);
+// True when ValueCompare orders the value by its contents alone, so that
+// among values that all have such an order it is a total order: integers,
+// texts, words, booleans, host names and IPv4 or IPv6 addresses, and keyed
+// structures whose every identifier child has a first value of those kinds.
+[[nodiscard]] bool HasContentOrder(const DataValue *value);
 
 // ---- Loading --------------------------------------------------------------------
 [[nodiscard]] ResultCode ReadConfig(std::uint32_t mode, const char *input, ConfigHandle *handle);

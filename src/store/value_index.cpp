@@ -107,8 +107,6 @@ void FreeAllNodes(ValueIndex *index, ValueReleaseFn release) {
 
 bool IsLive(const ValueIndex *index) { return index->tag == kIndexTagLive; }
 
-// Places a prepared node (links and heights zero) by its value and
-// rebalances; Zel_EEXIST when a stored value compares equal.
 // The sign of the store's order of two values of one item; integers, the
 // most common key, are compared here without a call.
 std::int32_t CompareInStore(const DataValue *stored, const DataValue *other) {
@@ -120,6 +118,10 @@ std::int32_t CompareInStore(const DataValue *stored, const DataValue *other) {
   return ValueCompareSameItem(stored, other);
 }
 
+std::int32_t CompareNodeInStore(const ValueIndexNode *stored, const DataValue *other) {
+  return CompareInStore(ValueOfNode(stored), other);
+}
+
 // Asks for the cache lines of a node and of the record it leads to.
 void Prefetch(const ValueIndex *index, const ValueIndexNode *node) {
   if (node == nullptr || (index->flags & kIndexNodesInValues) == 0) return;
@@ -128,50 +130,84 @@ void Prefetch(const ValueIndex *index, const ValueIndexNode *node) {
   __builtin_prefetch(&value->record.payload);
 }
 
-// The leaf under which a new value belongs, with the sign of the last
-// comparison; Zel_EEXIST when a stored value compares equal.
+// Where a new node goes: under parent, on the left when last is negative;
+// no parent for the root of an empty tree.
+struct Place {
+  ValueIndexNode *parent = nullptr;
+  std::int32_t last = 0;
+};
+
+// Descends from the root to the leaf under which a new value belongs;
+// Zel_EEXIST when a stored value compares equal.
 template <typename CompareFn>
-ResultCode FindLeaf(ValueIndex *index, const void *value, CompareFn compare,
-                    ValueIndexNode **parent, std::int32_t *last) {
+ResultCode FindLeaf(const ValueIndex *index, CompareFn compare, Place *place) {
   for (ValueIndexNode *at = index->root; at != nullptr;) {
     // Both children are fetched while this node is compared: the next step
     // then finds its node and the value it compares in the cache.
     Prefetch(index, at->left);
     Prefetch(index, at->right);
-    const std::int32_t r = compare(IndexNodeValue(index, at), value);
+    const std::int32_t r = compare(at);
     if (r == 0) return Zel_EEXIST;
-    *parent = at;
-    *last = r;
+    place->parent = at;
+    place->last = r;
     at = r < 0 ? at->left : at->right;
   }
   return Zel_OK;
 }
 
-ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
-  const void *value = IndexNodeValue(index, node);
-  ValueIndexNode *parent = nullptr;
-  std::int32_t last = 0;
-  const ResultCode found =
-      (index->flags & kIndexNodesInValues) != 0
-          ? FindLeaf(
-                index, value,
-                [](const void *a, const void *b) {
-                  return CompareInStore(static_cast<const DataValue *>(a),
-                                        static_cast<const DataValue *>(b));
-                },
-                &parent, &last)
-          : FindLeaf(
-                index, value,
-                [index](const void *a, const void *b) { return Compare(index, a, b); }, &parent,
-                &last);
-  if (found != Zel_OK) return found;
+// Whether the way from the root down to node goes left (or right) at every
+// step, that is whether node holds the greatest (or least) value.
+bool EndsSpine(const ValueIndexNode *node, bool left) {
+  for (const ValueIndexNode *p = node->parent; p != nullptr; node = p, p = p->parent) {
+    if ((p->left == node) != left) return false;
+  }
+  return true;
+}
+
+// Bits of a store index's flags, beside those of store.h: the last value
+// placed became the greatest (or least) of the index. Only a hint of where
+// the next one may go; never trusted for the result.
+constexpr std::uint32_t kIndexLastAtGreatest = 4;
+constexpr std::uint32_t kIndexLastAtLeast = 8;
+
+// The place of a value in a store index. When the last value placed went to
+// one end of the order, the value is first compared with the value at that
+// end alone: when every value, the new one too, orders by its contents, one
+// beyond the end belongs right under it, where a descent would also put it.
+// Otherwise a descent from the root finds the place.
+ResultCode FindPlaceInStore(const ValueIndex *index, const DataValue *value, bool ordered,
+                            Place *place) {
+  const auto compare = [value](const ValueIndexNode *at) { return CompareNodeInStore(at, value); };
+  const bool greatest = (index->flags & kIndexLastAtGreatest) != 0;
+  const bool least = (index->flags & kIndexLastAtLeast) != 0;
+  ValueIndexNode *end = index->root;
+  if (ordered && end != nullptr && (greatest || least)) {
+    if (greatest) {
+      while (end->left != nullptr) end = end->left;
+    } else {
+      while (end->right != nullptr) end = end->right;
+    }
+    const std::int32_t r = compare(end);
+    if (r == 0) return Zel_EEXIST;
+    if ((r < 0) == greatest) {
+      place->parent = end;
+      place->last = r;
+      return Zel_OK;
+    }
+  }
+  return FindLeaf(index, compare, place);
+}
+
+// Links a prepared node (links and heights zero) at its place and rebalances.
+void Link(ValueIndex *index, ValueIndexNode *node, const Place &place) {
+  ValueIndexNode *parent = place.parent;
   node->parent = parent;
   index->count += 1;
   if (parent == nullptr) {
     index->root = node;
-    return Zel_OK;
+    return;
   }
-  if (last < 0) {
+  if (place.last < 0) {
     parent->left = node;
   } else {
     parent->right = node;
@@ -191,6 +227,37 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
     if (p == nullptr || (diff != 1 && diff != -1)) break;
   }
   Rebalance(index, child);
+}
+
+// Places a prepared node by its value and rebalances; Zel_EEXIST when a
+// stored value compares equal.
+ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
+  Place place;
+  if ((index->flags & kIndexNodesInValues) == 0) {
+    const void *value = IndexNodeValue(index, node);
+    const ResultCode found = FindLeaf(
+        index,
+        [index, value](const ValueIndexNode *at) {
+          return Compare(index, IndexNodeValue(index, at), value);
+        },
+        &place);
+    if (found == Zel_OK) Link(index, node, place);
+    return found;
+  }
+  const DataValue *value = ValueOfNode(node);
+  // An empty index starts afresh, however it was emptied.
+  const bool was_ordered = index->root == nullptr || (index->flags & kIndexInContentOrder) != 0;
+  const bool ordered =
+      was_ordered && (value->record.type == Zel_TYPE_INTEGER || HasContentOrder(value));
+  const ResultCode found = FindPlaceInStore(index, value, ordered, &place);
+  if (found != Zel_OK) return found;
+  std::uint32_t flags =
+      index->flags & ~(kIndexInContentOrder | kIndexLastAtGreatest | kIndexLastAtLeast);
+  if (ordered) flags |= kIndexInContentOrder;
+  Link(index, node, place);
+  if (EndsSpine(node, true)) flags |= kIndexLastAtGreatest;
+  if (EndsSpine(node, false)) flags |= kIndexLastAtLeast;
+  index->flags = flags;
   return Zel_OK;
 }
 
@@ -395,6 +462,18 @@ ResultCode IndexRemoveNode(ValueIndex *index, ValueIndexNode *node) {
   Unhook(index, node);
   *node = ValueIndexNode{};
   return Zel_OK;
+}
+
+void IndexMembersChanging(DataRecord *structure) {
+  const DataValue *value = ValueFromRecord(structure);
+  const DataContainer *container = value->container;
+  if (container == nullptr) return;
+  const std::int64_t position = FindItemByPointer(container, value->item);
+  if (position < 0) return;
+  ValueIndex *index = container->indexes[position];
+  if (!IsLive(index)) return;
+  MutexGuard guard(&index->lock);
+  index->flags &= ~kIndexInContentOrder;
 }
 
 ResultCode IndexList(ValueIndex *index, void **values, std::uint32_t *count) {

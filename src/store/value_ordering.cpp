@@ -182,7 +182,44 @@ bool ContinueLevel(const DataValue *a, const DataValue *b, const DataValue *done
   return true;
 }
 
+// A scalar that ValueCompare orders by its contents alone: never by its
+// address, and through a sign that cannot wrap.
+bool ScalarHasContentOrder(const DataValue *value) {
+  const DataPayload &payload = value->record.payload;
+  switch (value->record.type) {
+    case Zel_TYPE_INTEGER:
+    case Zel_TYPE_STRING:
+    case Zel_TYPE_ENUMERATION:
+      return true;
+    case Zel_TYPE_BOOLEAN:
+      // Two words compare by their difference, whose sign wraps above this.
+      return payload.boolean <= static_cast<std::uint32_t>(INT32_MAX);
+    case Zel_TYPE_IPADDR:
+      if (payload.ipaddr.form == Zel_IP_FORM_HOSTNAME) return true;
+      return payload.ipaddr.form == Zel_IP_FORM_NUMERIC &&
+             (payload.ipaddr.family == Zel_IP_FAMILY_V4 ||
+              payload.ipaddr.family == Zel_IP_FAMILY_V6);
+    default:
+      return false;
+  }
+}
+
 }  // namespace
+
+bool HasContentOrder(const DataValue *value) {
+  if (value->record.type != Zel_TYPE_STRUCTURE) return ScalarHasContentOrder(value);
+  // A keyed structure orders by the first value of each identifier child;
+  // a missing one, or one that is itself ordered by address, lets the
+  // address decide.
+  bool keyed = false;
+  for (const ItemDefinition *child = value->item->children; child != nullptr; child = child->next) {
+    if (child->identifier != 1) continue;
+    keyed = true;
+    const DataValue *key = FirstValueOf(Nested(value), child->name);
+    if (key == nullptr || !ScalarHasContentOrder(key)) return false;
+  }
+  return keyed;
+}
 
 std::int32_t ValueCompare(const void *stored, const void *other) {
   const auto *a = static_cast<const DataValue *>(stored);

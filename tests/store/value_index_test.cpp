@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <set>
 #include <vector>
 
+#include "definition/definition_text.h"
 #include "platform/platform.h"
 #include "store/store.h"
 
@@ -87,6 +89,140 @@ TEST(ValueIndex, RandomInsertsAndRemovesKeepTheTreeBalancedAndOrdered) {
     EXPECT_EQ(IndexDestroy(index, nullptr), Zel_OK);
   }
   EXPECT_EQ(platform::LiveAllocations(), live);
+}
+
+// The walk order of a tree with each node's depth: equal for two trees
+// exactly when they have the same shape over the same values.
+void Shape(const ValueIndex *index, const ValueIndexNode *node, int depth,
+           std::vector<std::pair<const void *, int>> *out) {
+  if (node == nullptr) return;
+  Shape(index, node->left, depth + 1, out);
+  out->emplace_back(IndexNodeValue(index, node), depth);
+  Shape(index, node->right, depth + 1, out);
+}
+
+// A store index against an index that always descends with the same order:
+// every answer and the tree after every step must be the same. A step k > 0
+// inserts a new value with key k, k < 0 removes the value stored with key
+// -k, and 0 inserts a structure that lacks its key (ordered by address).
+TEST(ValueIndex, StoreIndexPlacesValuesExactlyAsADescentWould) {
+  ItemDefinition number{}, id{}, note{}, keyed{};
+  number.name = const_cast<char *>("n");
+  id.name = const_cast<char *>("id");
+  id.identifier = 1;
+  note.name = const_cast<char *>("note");
+  note.next = &id;
+  keyed.name = const_cast<char *>("k");
+  keyed.children = &note;
+  std::vector<int> runs;  // ascending runs broken by jumps back
+  for (int run = 0; run < 6; ++run) {
+    for (int k = 1; k <= 12; ++k) runs.push_back(run * 7 + k);
+  }
+  // Booleans are words that compare by a difference, which wraps for words
+  // half the range apart.
+  struct Row {
+    const char *name;
+    ItemType scalar;
+    bool structures;
+    std::vector<int> steps;
+  };
+  const std::vector<int> wrapping = {1, 4, 8, 12, 15, 2, 9, 13, 1, 15, 8, 3, 10, 5, 14, 12};
+  const Row rows[] = {
+      {"ascending", Zel_TYPE_INTEGER, false, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
+      {"descending", Zel_TYPE_INTEGER, false, {15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1}},
+      {"zigzag", Zel_TYPE_INTEGER, false, {10, 11, 9, 12, 8, 13, 7, 14, 6, 15, 5, 16, 4}},
+      {"equal to either end", Zel_TYPE_INTEGER, false, {5, 6, 7, 7, 6, 5, 4, 3, 3, 8, 3, 8}},
+      {"runs with jumps back", Zel_TYPE_INTEGER, false, runs},
+      {"ends removed, then inserts",
+       Zel_TYPE_INTEGER,
+       false,
+       {1, 2, 3, 4, 5, 6, -6, 6, 7, -1, 1, 8, -8, -7, 7}},
+      {"emptied, then ascending", Zel_TYPE_INTEGER, false, {2, 1, -1, -2, 1, 2, 3, 4}},
+      {"booleans", Zel_TYPE_BOOLEAN, false, wrapping},
+      {"keyed structures", Zel_TYPE_INTEGER, true, {1, 2, 3, 4, 5, 6, 7, 3, 8, 9, 10, 11}},
+      {"a keyless structure at the end", Zel_TYPE_INTEGER, true, {5, 0, 5, 6, 7, 6, 8, 0, 9, 9, 4}},
+      {"structures keyed by booleans", Zel_TYPE_BOOLEAN, true, wrapping},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<DataValue> values;
+    values.reserve(2 * row.steps.size());  // addresses rise in step order
+    auto make = [&](ItemDefinition *item, DataPayload payload) {
+      DataValue &v = values.emplace_back();
+      v.item = item;
+      v.record.type = item->type;
+      v.record.payload = payload;
+      ContainerMakeEmpty(&v.record.nested);
+      return &v;
+    };
+    ValueIndex store{};
+    ASSERT_EQ(IndexInitInPlace(&store), Zel_OK);
+    ValueIndex *reference = nullptr;
+    ASSERT_EQ(IndexCreate(&reference, ValueCompare), Zel_OK);
+    std::map<int, DataValue *> stored;
+    for (std::size_t at = 0; at < row.steps.size() && !HasFailure(); ++at) {
+      const int k = row.steps[at];
+      if (k < 0) {
+        EXPECT_EQ(IndexRemove(reference, stored[-k]), Zel_OK) << "step " << at;
+        EXPECT_EQ(IndexRemoveNode(&store, &stored[-k]->node), Zel_OK);
+        stored.erase(-k);
+      } else {
+        ItemDefinition *item = row.structures ? &id : &number;
+        item->type = row.scalar;
+        DataPayload payload{.integer = k};
+        if (row.scalar == Zel_TYPE_BOOLEAN) payload = {.boolean = k * 0x10000000u};
+        DataValue *v = k != 0 ? make(item, payload) : make(&note, {});
+        if (row.structures) {
+          keyed.type = Zel_TYPE_STRUCTURE;
+          DataValue *member = v;
+          v = make(&keyed, {});
+          LinkValue(&v->record.nested, member);
+        }
+        const ResultCode expected = IndexInsert(reference, v);
+        EXPECT_EQ(IndexInsertNode(&store, &v->node), expected) << "step " << at << ": " << k;
+        if (expected == Zel_OK && k != 0) stored[k] = v;
+      }
+      std::vector<std::pair<const void *, int>> want, got;
+      Shape(reference, reference->root, 0, &want);
+      Shape(&store, store.root, 0, &got);
+      EXPECT_EQ(got, want) << "after step " << at << ": " << k;
+      EXPECT_EQ(store.count, reference->count);
+    }
+    EXPECT_EQ(IndexDestroy(reference, nullptr), Zel_OK);
+    IndexRetire(&store);
+  }
+}
+
+// A key member changed in place reorders its structure inside the index
+// that holds it: that index must go on finding values by descent. Keys 1, 2
+// and 3 loaded in order leave 2 at the root; 3 becomes 0; a new structure
+// with key 1 then meets the stored 1 below the root.
+TEST(ValueIndex, AChangedKeyMemberKeepsDuplicatesFound) {
+  ConfigHandle *handle = nullptr;
+  ASSERT_EQ(test::CreateFromText(R"(<config_define><item><name>s</name><type>structure</type>
+      <number>0</number><item><name>id</name><type>integer</type><identifier>TRUE</identifier>
+      </item></item></config_define>)",
+                                 &handle),
+            Zel_OK);
+  ASSERT_EQ(Zel_ConfigReadFromData(
+                "<config><s><id>1</id></s><s><id>2</id></s><s><id>3</id></s></config>", handle),
+            Zel_OK);
+  DataRecord *listed[3] = {};
+  std::uint32_t count = 3;
+  ASSERT_EQ(Zel_DataGet(handle, "s", listed, &count), Zel_OK);
+  DataRecord *key = nullptr;
+  count = 1;
+  ASSERT_EQ(Zel_DataGetFromData(listed[0], "id", &key, &count), Zel_OK);
+  const std::int64_t zero = 0, one = 1;
+  ASSERT_EQ(Zel_DataChangeToData(listed[0], key, &zero), Zel_OK);
+
+  DataRecord *added = nullptr;
+  ASSERT_EQ(Zel_DataDefaultCreate(handle, "s", &added), Zel_OK);
+  ASSERT_EQ(Zel_DataDefaultCreateFromData(added, "id", &key), Zel_OK);
+  ASSERT_EQ(Zel_DataChangeToData(added, key, &one), Zel_OK);
+  ASSERT_EQ(Zel_DataAddToData(added, key), Zel_OK);
+  EXPECT_EQ(Zel_DataAdd(handle, added), Zel_EEXIST);
+  Zel_ConfigDestroy(handle);
 }
 
 }  // namespace
