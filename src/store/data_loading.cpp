@@ -95,10 +95,17 @@ ResultCode Unwind(LoadStack *stack, ResultCode failure, bool empty_top) {
   return failure;
 }
 
+// A value made for the top level and not yet inserted there.
+struct HeldValue {
+  DataValue *value;
+  std::uint32_t position;  // of its item in the top container
+};
+
 // Loads nodes into container, descending into structures; borrowed says that
-// the nodes' texts are not theirs to give.
+// the nodes' texts are not theirs to give. With held, nodes is one node whose
+// value is made with everything in it but left for the caller to insert.
 ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList *orphans,
-                     bool empty_top, bool borrowed) {
+                     bool empty_top, bool borrowed, HeldValue *held = nullptr) {
   LoadStack stack;
   if (!stack.Push(LoadFrame{nodes, container, nullptr, 0})) {
     return Unwind(&stack, Zel_ENOMEM, empty_top);
@@ -112,6 +119,10 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
       DataValue *value = done.owner;
       value->record.type = Zel_TYPE_STRUCTURE;
       value->record.payload.structure = value->record.nested.next;
+      if (held != nullptr && stack.Size() == 1) {
+        *held = HeldValue{value, static_cast<std::uint32_t>(done.owner_position)};
+        continue;
+      }
       DataContainer *parent = stack.Top().container;
       const ResultCode result =
           ContainerInsertValue(parent, static_cast<std::uint32_t>(done.owner_position), value);
@@ -146,6 +157,10 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
       continue;
     }
     ResultCode result = ScalarToRecord(value, node, borrowed);
+    if (result == Zel_OK && held != nullptr && stack.Size() == 1) {
+      *held = HeldValue{value, static_cast<std::uint32_t>(position)};
+      continue;
+    }
     if (result == Zel_OK) {
       result = ContainerInsertValue(level.container, static_cast<std::uint32_t>(position), value);
     }
@@ -157,17 +172,23 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
   return Zel_OK;
 }
 
-// Loads each accepted child of the root as soon as it is converted. Equal
-// siblings are found among the values this read loaded, through a table of
-// the nodes' hashes. A read that fails in its markup takes its values out
-// again; a read that fails while loading empties the container.
+// Loads each accepted child of the root as soon as it is converted, and
+// finds whether an earlier sibling of this read equals it. Into an empty
+// container, and while every value orders by its contents, the item's index
+// answers that: the value is made and offered to the index, which refuses it
+// exactly when an equal value is there, and every value there came from this
+// read. Otherwise, and from the first value that orders otherwise on, a table
+// of hashes over this read's values answers, before the value is made. A
+// read that fails in its markup takes its values out again; a read that
+// fails while loading empties the container.
 class RootLoader {
  public:
   RootLoader(DataContainer *container, OrphanList *orphans, bool keep_offsets)
       : container_(container),
         orphans_(orphans),
         mark_(ListHead(container)->prev),
-        keep_offsets_(keep_offsets) {}
+        keep_offsets_(keep_offsets),
+        by_index_(!keep_offsets && mark_ == ListHead(container)) {}
   RootLoader(const RootLoader &) = delete;
   RootLoader &operator=(const RootLoader &) = delete;
   ~RootLoader() {
@@ -217,6 +238,66 @@ class RootLoader {
   }
 
   bool FindEqual(const ConvertedNode *node, std::uint32_t *offset) {
+    if (by_index_) return LoadThroughIndex(const_cast<ConvertedNode *>(node), offset);
+    return FindInTable(node, offset);
+  }
+
+  // Makes the node's value and offers it to its item's index; true when an
+  // equal sibling is there. What Take must do next is left in taken_.
+  bool LoadThroughIndex(ConvertedNode *node, std::uint32_t *offset) {
+    HeldValue held{};
+    const ResultCode result = LoadNodes(node, container_, orphans_, false, true, &held);
+    if (result != Zel_OK) {
+      taken_ = Taken{Taken::kFailed, result, {}};
+      return false;
+    }
+    const ValueIndex *index = container_->indexes[held.position];
+    if ((index->flags & kIndexInContentOrder) != 0 && HasContentOrder(held.value)) {
+      const ResultCode inserted = ContainerInsertValue(container_, held.position, held.value);
+      if (inserted != Zel_OK) ValueRelease(held.value);
+      if (inserted == Zel_EEXIST) {
+        *offset = kNoOffset;
+        return true;
+      }
+      taken_ = inserted == Zel_OK ? Taken{Taken::kLoaded, Zel_OK, {}}
+                                  : Taken{Taken::kFailed, inserted, {}};
+      return false;
+    }
+    // An order not by contents alone: the table takes over for the rest of
+    // the read, made from the values loaded so far.
+    by_index_ = false;
+    MakeTable();
+    if (FindInTable(node, offset)) {
+      ValueRelease(held.value);
+      return true;
+    }
+    taken_ = Taken{Taken::kHeld, Zel_OK, held};
+    return false;
+  }
+
+  void MakeTable() {
+    const ListLinks *head = ListHead(container_);
+    for (const ListLinks *link = mark_->next; link != head && !walk_; link = link->next) {
+      const auto *value = reinterpret_cast<const DataValue *>(link);
+      std::uint64_t hash = 0;
+      if (HashLoadedValue(value, &hash)) Keep(value, hash, kNoOffset);
+    }
+  }
+
+  // Adds a value of this read to the table; when the table cannot grow,
+  // every value is walked from then on.
+  void Keep(const DataValue *value, std::uint64_t hash, std::uint32_t offset) {
+    if (walk_) return;
+    // At most three quarters full.
+    if ((used_ + 1) * 4 > capacity_ * 3 && !Grow()) {
+      walk_ = true;
+      return;
+    }
+    Place(value, Check(hash), offset);
+    ++used_;
+  }
+
+  bool FindInTable(const ConvertedNode *node, std::uint32_t *offset) {
     // Take follows at once for a node that has no equal: it reuses the hash.
     hashed_node_ = node;
     hashed_ = HashNode(node, &hash_);
@@ -245,26 +326,30 @@ class RootLoader {
   }
 
   ResultCode Take(ConvertedNode *node) {
+    const Taken taken = taken_;
+    taken_ = Taken{};
+    ResultCode result = taken.result;
+    if (taken.kind == Taken::kLoaded || taken.kind == Taken::kFailed) {
+      ReleaseNodeList(node, &nodes_);
+      if (result != Zel_OK) failure_ = result;
+      return result;
+    }
     std::uint64_t hash = hash_;
     const bool hashed = hashed_node_ == node ? hashed_ : HashNode(node, &hash);
     hashed_node_ = nullptr;
     const std::uint32_t offset = node->offset;
-    const ResultCode result = LoadNodes(node, container_, orphans_, false, true);
+    if (taken.kind == Taken::kHeld) {
+      result = ContainerInsertValue(container_, taken.held.position, taken.held.value);
+      if (result != Zel_OK) ValueRelease(taken.held.value);
+    } else {
+      result = LoadNodes(node, container_, orphans_, false, true);
+    }
     ReleaseNodeList(node, &nodes_);
     if (result != Zel_OK) {
       failure_ = result;
       return result;
     }
-    if (hashed && !walk_) {
-      const auto *value = reinterpret_cast<const DataValue *>(ListHead(container_)->prev);
-      // At most three quarters full.
-      if ((used_ + 1) * 4 > capacity_ * 3 && !Grow()) {
-        walk_ = true;
-      } else {
-        Place(value, Check(hash), offset);
-        ++used_;
-      }
-    }
+    if (hashed) Keep(reinterpret_cast<const DataValue *>(ListHead(container_)->prev), hash, offset);
     return Zel_OK;
   }
 
@@ -309,6 +394,15 @@ class RootLoader {
   const ConvertedNode *hashed_node_ = nullptr;  // the node FindEqual last hashed
   std::uint64_t hash_ = 0;
   bool hashed_ = false;
+  bool by_index_;  // the item's index tells equal siblings apart
+  // What FindEqual left for Take: nothing (load the node now), a value
+  // already loaded, a value made but not inserted, or a failure.
+  struct Taken {
+    enum Kind { kNothing, kLoaded, kHeld, kFailed } kind = kNothing;
+    ResultCode result = Zel_OK;
+    HeldValue held{};
+  };
+  Taken taken_;
   NodeSource nodes_{nullptr};  // the nodes of the read, whose texts stay in its input
 };
 

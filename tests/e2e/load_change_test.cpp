@@ -46,6 +46,32 @@ TEST(Load, ReadsFailuresAndRepeats) {
   EXPECT_EQ(Zel_ConfigReadFromData("<config/>", OpenConfig("no_items.def.xml").get()), Zel_ENOMEM);
 }
 
+// A repeat of an earlier sibling is left out and leaves room under the
+// item's number, whether the item's index or the table of the read's values
+// finds it: the table takes over at the first value that does not order by
+// its contents (a structure without keys) and must know the values loaded
+// before.
+TEST(Load, LeavesOutRepeatsHoweverTheyAreFound) {
+  const struct {
+    const char *data, *loaded;
+  } rows[] = {
+      {"<pair>1</pair><pair>1</pair><pair>2</pair><pair>3</pair>", "pair=2 pair=1 "},
+      {"<port>3</port><s><a>1</a></s><port>3</port><s><a>1</a></s>", "port=3 s={a=1 } "},
+      {"<route><id>1</id></route><s><a>2</a></s><route><id>1</id><gateway>gw</gateway></route>"
+       "<label>x</label><label>x</label>",
+       "label=\"x\" route={id=1 } s={a=2 } "},
+      {"<host>h</host><host>10.0.0.1</host><s><b>TRUE</b></s><host>h</host><host>10.0.0.1</host>",
+       "host=10.0.0.1 host=host:h s={b=TRUE } "},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.data);
+    HandlePtr config = OpenConfig();
+    const std::string data = std::string("<config>") + row.data + "</config>";
+    ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), config.get()), Zel_OK);
+    EXPECT_EQ(ConfigText(config.get()), row.loaded);
+  }
+}
+
 TEST(Change, ChecksThenReplacesTheContents) {
   static const std::int64_t k7 = 7, k4 = 4, k0 = 0, k65535 = 65535, k65536 = 65536;
   static const std::uint32_t kFalse = 0;
