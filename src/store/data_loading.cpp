@@ -252,7 +252,7 @@ class RootLoader {
       return false;
     }
     const ValueIndex *index = container_->indexes[held.position];
-    if ((index->flags & kIndexInContentOrder) != 0 && HasContentOrder(held.value)) {
+    if (IndexInContentOrder(index) && HasContentOrder(held.value)) {
       const ResultCode inserted = ContainerInsertValue(container_, held.position, held.value);
       if (inserted != Zel_OK) ValueRelease(held.value);
       if (inserted == Zel_EEXIST) {

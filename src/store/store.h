@@ -71,6 +71,10 @@ ResultCode IndexRemoveNode(ValueIndex *index, ValueIndexNode *node);
 // in an index its order may change in place, so that index gives up
 // placing values by its greatest and least ones until it is next empty.
 void IndexMembersChanging(DataRecord *structure);
+// True when every value of a store index orders by its contents and none
+// has changed its order in place since the index was last empty (an empty
+// index too): ValueCompare is then a total order over its values.
+[[nodiscard]] bool IndexInContentOrder(const ValueIndex *index);
 ValueIndexNode *RotateRight(ValueIndexNode *x);
 ValueIndexNode *RotateLeft(ValueIndexNode *x);
 

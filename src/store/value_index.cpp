@@ -245,8 +245,7 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
     return found;
   }
   const DataValue *value = ValueOfNode(node);
-  // An empty index starts afresh, however it was emptied.
-  const bool was_ordered = index->root == nullptr || (index->flags & kIndexInContentOrder) != 0;
+  const bool was_ordered = IndexInContentOrder(index);
   const bool ordered =
       was_ordered && (value->record.type == Zel_TYPE_INTEGER || HasContentOrder(value));
   const ResultCode found = FindPlaceInStore(index, value, ordered, &place);
@@ -474,6 +473,11 @@ void IndexMembersChanging(DataRecord *structure) {
   if (!IsLive(index)) return;
   MutexGuard guard(&index->lock);
   index->flags &= ~kIndexInContentOrder;
+}
+
+// An empty index starts afresh, however it was emptied.
+bool IndexInContentOrder(const ValueIndex *index) {
+  return index->root == nullptr || (index->flags & kIndexInContentOrder) != 0;
 }
 
 ResultCode IndexList(ValueIndex *index, void **values, std::uint32_t *count) {
