@@ -25,6 +25,8 @@ using GrammarStack = WalkStack<GrammarFrame, 16>;
 void FillRow(const ItemDefinition *item, std::uint32_t position, ElementDescriptor *row) {
   row->next = nullptr;
   row->position = position;
+  row->name_length = item->name != nullptr ? static_cast<std::uint32_t>(std::strlen(item->name))
+                                           : ElementDescriptor::kUnknownLength;
   row->name = item->name;
   row->limit = item->number;
   row->identifier = item->identifier;

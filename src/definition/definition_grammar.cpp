@@ -1,5 +1,7 @@
 // The static grammar of definition files. The rows are linked at compile
 // time, so no caller ever sees a partly linked grammar.
+#include <string>
+
 #include "definition/definition.h"
 
 namespace qorvcfg {
@@ -13,7 +15,10 @@ constexpr ConstraintRecord kFullRange{INT64_MIN, INT64_MAX};
 constexpr ElementDescriptor Row(const ElementDescriptor *next, const char *name, ValueKind kind,
                                 std::uint64_t limit, std::uint32_t identifier,
                                 std::uint32_t necessity, const void *aux, std::uint32_t position) {
-  return ElementDescriptor{next, name, kind, limit, identifier, necessity, aux, position};
+  return ElementDescriptor{
+      next,  name,       kind,
+      limit, identifier, necessity,
+      aux,   position,   static_cast<std::uint32_t>(std::char_traits<char>::length(name))};
 }
 
 }  // namespace

@@ -128,6 +128,10 @@ const ElementDescriptor *FindRow(const ElementDescriptor *grammar, const char *n
   for (const ElementDescriptor *row = grammar; row != nullptr; row = row->next, ++at) {
     const char *row_name = row->name;
     if (row_name == nullptr) continue;
+    if (row->name_length != ElementDescriptor::kUnknownLength &&
+        (row->name_length != length || (length != 0 && row_name[0] != name[0]))) {
+      continue;
+    }
     // Same bytes up to length, where the row's name must end; the row's name
     // ends at its first zero byte, which stops the walk early.
     std::size_t i = 0;

@@ -45,6 +45,10 @@ struct ElementDescriptor {
   // The row's place in its grammar; a data grammar's rows follow its items,
   // so this is also where the row's item sits in a container.
   std::uint32_t position = 0;
+  // Bytes of name before its end, or kUnknownLength when whoever made the
+  // row did not say.
+  std::uint32_t name_length = kUnknownLength;
+  static constexpr std::uint32_t kUnknownLength = 0xFFFFFFFF;
 };
 
 union NodeValue {
