@@ -59,7 +59,10 @@ void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t po
     level->stopped = level->sink->take(level->sink->context, node);
     return;
   }
-  const ConvertedNode *equal = level->accepted.FindEqual(node, level->head);
+  // Equal nodes have one name and so one row: none of this row's was taken
+  // yet, none is equal.
+  const ConvertedNode *equal =
+      level->Counters()[position] == 0 ? nullptr : level->accepted.FindEqual(node, level->head);
   if (equal != nullptr) {
     if (diagnostics != nullptr) {
       MessageText message;
