@@ -135,6 +135,9 @@ void Prefetch(const ValueIndex *index, const ValueIndexNode *node) {
 struct Place {
   ValueIndexNode *parent = nullptr;
   std::int32_t last = 0;
+  // Placed beyond the end value: the greatest (1) or least (-1) one; 0 for a
+  // place found by descent.
+  std::int32_t beyond_end = 0;
 };
 
 // Descends from the root to the leaf under which a new value belongs;
@@ -192,6 +195,7 @@ ResultCode FindPlaceInStore(const ValueIndex *index, const DataValue *value, boo
     if ((r < 0) == greatest) {
       place->parent = end;
       place->last = r;
+      place->beyond_end = greatest ? 1 : -1;
       return Zel_OK;
     }
   }
@@ -254,8 +258,14 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
       index->flags & ~(kIndexInContentOrder | kIndexLastAtGreatest | kIndexLastAtLeast);
   if (ordered) flags |= kIndexInContentOrder;
   Link(index, node, place);
-  if (EndsSpine(node, true)) flags |= kIndexLastAtGreatest;
-  if (EndsSpine(node, false)) flags |= kIndexLastAtLeast;
+  if (place.beyond_end > 0) {
+    flags |= kIndexLastAtGreatest;  // and, with a value before it, not the least
+  } else if (place.beyond_end < 0) {
+    flags |= kIndexLastAtLeast;
+  } else {
+    if (EndsSpine(node, true)) flags |= kIndexLastAtGreatest;
+    if (EndsSpine(node, false)) flags |= kIndexLastAtLeast;
+  }
   index->flags = flags;
   return Zel_OK;
 }
