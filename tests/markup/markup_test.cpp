@@ -77,9 +77,7 @@ std::string Tree(const std::string &bytes, std::uint32_t mode = 2) {
   InputSource source = OpenSource(bytes, mode);
   ElementArena arena;
   TreeBuilder tree(&arena, nullptr, nullptr, nullptr);
-  MarkupToken token{};
-  while (LexNextToken(&source, &token) == Zel_OK) EXPECT_EQ(tree.Add(&source, token), Zel_OK);
-  tree.Finish();
+  if (tree.Read(&source) == Zel_OK) tree.Finish();
   std::string out = tree.Root() != nullptr ? Dump(tree.Root()) : "";
   SourceClose(&source);
   return out;
