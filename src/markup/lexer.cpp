@@ -13,9 +13,7 @@ namespace {
 // bit set; the end of the input when there is none.
 std::uint32_t FindTagStop(const InputSource *source, std::uint32_t at) {
   for (;;) {
-    const ByteBlock block(source->data + at);
-    const std::uint32_t stops =
-        block.Equal('>') | block.Equal('"') | block.Equal('\'') | block.High();
+    const std::uint32_t stops = ByteBlock(source->data + at).TagStops();
     if (stops != 0) {
       at += LowestBit(stops);
       return at < source->length ? at : source->length;

@@ -34,11 +34,9 @@ struct Window {
     not_blank = name_stop = text_stop = 0;
     for (std::uint32_t i = 0; i < kWindowSize; i += kByteBlockSize) {
       const ByteBlock block(data + at + i);
-      not_blank |= std::uint64_t{~block.Blank() & 0xFFFFu} << i;
-      name_stop |= std::uint64_t{block.ControlSpaceOrHigh() | block.Equal('>') | block.Equal('"') |
-                                 block.Equal('\'')}
-                   << i;
-      text_stop |= std::uint64_t{block.Equal('<') | block.High()} << i;
+      not_blank |= std::uint64_t{block.NotBlank()} << i;
+      name_stop |= std::uint64_t{block.NameStops()} << i;
+      text_stop |= std::uint64_t{block.TextStops()} << i;
     }
   }
 };
@@ -119,10 +117,11 @@ class Lexer {
   // `<name/>`) is read here; any other is read in full.
   [[nodiscard]] ResultCode Tag(std::uint32_t start, MarkupToken *out) {
     const char *data = source_->data;
-    const std::uint32_t name = start + 1 + (data[start + 1] == '/' ? 1 : 0);
     // The zero byte after the input stops a name, so a `>` found lies inside.
-    const std::uint32_t end = Find(&Window::name_stop, name);
+    // A `/` is no stop: the search need not wait to know an end tag.
+    const std::uint32_t end = Find(&Window::name_stop, start + 1);
     if (end < source_->length && data[end] == '>') {
+      const std::uint32_t name = start + 1 + (data[start + 1] == '/' ? 1 : 0);
       std::uint32_t name_length = end - name;
       if (name_length > 0 && data[end - 1] == '/') --name_length;
       *out = MarkupToken{TokenKind::kTag, start, end + 1 - start, name_length};
