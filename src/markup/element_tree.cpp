@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "markup/lexer.h"
 #include "markup/markup.h"
 #include "schema/read_diagnostics.h"
 
@@ -20,24 +21,8 @@ namespace {
 constexpr std::uint32_t kFirstChunk = 64;
 constexpr std::uint32_t kLargestChunk = 1u << 16;
 
-bool IsBlankByte(unsigned char b) {
-  return b == ' ' || b == '\t' || b == '\n' || b == '\v' || b == '\f' || b == '\r';
-}
-
 bool StartsWith(const char *tag, std::uint32_t length, std::string_view prefix) {
   return length >= prefix.size() && std::memcmp(tag, prefix.data(), prefix.size()) == 0;
-}
-
-// The name of a tag starts after `<` and ends before the first blank, zero
-// byte or `>`; a `/` right before that `>` is not part of it.
-std::uint32_t NameLength(const char *name, std::uint32_t available) {
-  std::uint32_t n = 0;
-  while (n < available && name[n] != '\0' && name[n] != '>' &&
-         !IsBlankByte(static_cast<unsigned char>(name[n]))) {
-    ++n;
-  }
-  if (n < available && name[n] == '>' && n > 0 && name[n - 1] == '/') --n;
-  return n;
 }
 
 }  // namespace
@@ -50,44 +35,33 @@ ElementArena::~ElementArena() {
   }
 }
 
-MarkupElement *ElementArena::New() {
-  if (current_ == nullptr || used_ == current_->capacity) {
-    Chunk *next = current_ != nullptr ? current_->next : first_;
-    if (next == nullptr) {
-      std::uint32_t capacity = current_ != nullptr ? current_->capacity * 2 : kFirstChunk;
-      if (capacity > kLargestChunk) capacity = kLargestChunk;
-      next = static_cast<Chunk *>(
-          platform::Allocate(sizeof(Chunk) + (capacity - 1) * sizeof(MarkupElement)));
-      if (next == nullptr) return nullptr;
-      next->next = nullptr;
-      next->capacity = capacity;
-      if (current_ != nullptr) {
-        current_->next = next;
-      } else {
-        first_ = next;
-      }
+MarkupElement *ElementArena::NewInNextChunk() {
+  Chunk *next = current_ != nullptr ? current_->next : first_;
+  if (next == nullptr) {
+    std::uint32_t capacity = current_ != nullptr ? current_->capacity * 2 : kFirstChunk;
+    if (capacity > kLargestChunk) capacity = kLargestChunk;
+    next = static_cast<Chunk *>(
+        platform::Allocate(sizeof(Chunk) + (capacity - 1) * sizeof(MarkupElement)));
+    if (next == nullptr) return nullptr;
+    next->next = nullptr;
+    next->capacity = capacity;
+    if (current_ != nullptr) {
+      current_->next = next;
+    } else {
+      first_ = next;
     }
-    current_ = next;
-    used_ = 0;
   }
-  MarkupElement *element = &current_->elements[used_++];
-  std::memset(static_cast<void *>(element), 0, sizeof *element);
-  return element;
+  Rewind(Mark{next, next->elements});
+  return next_++;
 }
 
 void ElementArena::Rewind(Mark mark) {
-  current_ = static_cast<Chunk *>(mark.chunk);
-  used_ = mark.used;
+  current_ = mark.chunk;
+  next_ = mark.next;
+  end_ = current_ != nullptr ? current_->elements + current_->capacity : nullptr;
 }
 
 // ---- Tree builder -------------------------------------------------------------
-void TreeBuilder::StartTag(const char *tag, std::uint32_t length, std::uint32_t offset,
-                           MarkupElement *element) {
-  element->name = tag + 1;
-  element->name_length = NameLength(tag + 1, length - 1);
-  element->offset = offset;
-}
-
 void TreeBuilder::ChildComplete(MarkupElement *child) {
   if (handler_ == nullptr) return;
   handler_(context_, child);
@@ -96,67 +70,93 @@ void TreeBuilder::ChildComplete(MarkupElement *child) {
   arena_->Rewind(children_mark_);
 }
 
-ResultCode TreeBuilder::Add(InputSource *source, const MarkupToken &token) {
+inline ResultCode TreeBuilder::Add(InputSource *source, const MarkupToken &token) {
   char *bytes = source->data + token.offset;
   if (token.kind == TokenKind::kText) {
-    // The `<` after the text (or the zero after the input) ends it in place.
-    bytes[token.length] = '\0';
-    if (current_ != nullptr) {
-      if (current_->value == nullptr) current_->value = bytes;
-    } else if (diagnostics_ != nullptr && outside_depth_ == 0) {
-      diagnostics_->Report(QORVCFG_DIAG_OUTSIDE_ROOT, token.offset, {},
-                           "text outside the root element");
-    }
+    Text(bytes, token);
     return Zel_OK;
   }
   // A tag: its first byte may already be the zero that ended a text.
-  const char *tag = bytes;
+  switch (bytes[1]) {
+    case '/':
+      EndTag(bytes, token);
+      return Zel_OK;
+    case '!':
+    case '?':
+      if (bytes[1] == '?' || StartsWith(bytes + 1, token.length - 1, "!--")) {
+        SpecialTag(bytes, token);
+        return Zel_OK;
+      }
+      break;
+    default:
+      break;
+  }
+  return StartTag(bytes, token);
+}
+
+inline void TreeBuilder::Text(char *text, const MarkupToken &token) {
+  // The `<` after the text (or the zero after the input) ends it in place.
+  text[token.length] = '\0';
+  if (current_ != nullptr) {
+    if (current_->value == nullptr) current_->value = text;
+  } else if (diagnostics_ != nullptr && outside_depth_ == 0) {
+    diagnostics_->Report(QORVCFG_DIAG_OUTSIDE_ROOT, token.offset, {},
+                         "text outside the root element");
+  }
+}
+
+// Comments and declarations leave no trace.
+void TreeBuilder::SpecialTag(const char *tag, const MarkupToken &token) {
+  if (tag[1] == '?' || diagnostics_ == nullptr) return;
+  // A comment that holds a `>` ends there, and the rest of it is read as
+  // markup; one that ends in `-->` is harmless.
   const std::uint32_t length = token.length;
-  if (StartsWith(tag + 1, length - 1, "!--")) {
-    // A comment that holds a `>` ends there, and the rest of it is read as
-    // markup; one that ends in `-->` is harmless.
-    const bool whole = length >= 7 && std::string_view(tag + length - 3, 3) == "-->";
-    if (diagnostics_ != nullptr && !whole) {
-      diagnostics_->Report(QORVCFG_DIAG_COMMENT_TAG, token.offset, {},
-                           "a comment that holds '>' ends there: the rest is read as markup");
-    }
-    return Zel_OK;
+  const bool whole = length >= 7 && std::string_view(tag + length - 3, 3) == "-->";
+  if (!whole) {
+    diagnostics_->Report(QORVCFG_DIAG_COMMENT_TAG, token.offset, {},
+                         "a comment that holds '>' ends there: the rest is read as markup");
   }
-  if (StartsWith(tag + 1, length - 1, "?")) return Zel_OK;
-  if (StartsWith(tag + 1, length - 1, "/")) {
-    if (diagnostics_ != nullptr) {
-      const std::string_view closing(tag + 2, NameLength(tag + 2, length - 2));
-      MessageText message;
-      if (current_ == nullptr && root_closed_ && outside_depth_ != 0) {
-        // closes an element outside the root
-      } else if (current_ == nullptr) {
-        message.Add("end tag </").Add(closing).Add("> closes no open element");
-      } else if (closing != std::string_view(current_->name, current_->name_length)) {
-        message.Add("end tag </").Add(closing).Add("> closes <");
-        message.Add(std::string_view(current_->name, current_->name_length)).Add(">");
-      }
-      if (message.Text()[0] != '\0') {
-        diagnostics_->Report(QORVCFG_DIAG_END_TAG_MISMATCH, token.offset, closing, message.Text());
-      }
+}
+
+// An end tag closes the innermost open element whatever its name.
+inline void TreeBuilder::EndTag(const char *tag, const MarkupToken &token) {
+  if (diagnostics_ != nullptr) ReportEndTag(tag, token);
+  if (current_ != nullptr) {
+    MarkupElement *closed = current_;
+    current_ = closed->parent;
+    if (current_ == nullptr) {
+      root_closed_ = true;
+    } else if (current_ == root_) {
+      ChildComplete(closed);
     }
-    if (current_ != nullptr) {
-      MarkupElement *closed = current_;
-      current_ = closed->parent;
-      if (current_ == nullptr) {
-        root_closed_ = true;
-      } else if (current_ == root_) {
-        ChildComplete(closed);
-      }
-    } else if (outside_depth_ != 0) {
-      --outside_depth_;
-    }
-    return Zel_OK;
+  } else if (outside_depth_ != 0) {
+    --outside_depth_;
   }
+}
+
+void TreeBuilder::ReportEndTag(const char *tag, const MarkupToken &token) {
+  const std::string_view closing(tag + 2, token.name_length);
+  MessageText message;
+  if (current_ == nullptr && root_closed_ && outside_depth_ != 0) {
+    // closes an element outside the root
+  } else if (current_ == nullptr) {
+    message.Add("end tag </").Add(closing).Add("> closes no open element");
+  } else if (closing != std::string_view(current_->name, current_->name_length)) {
+    message.Add("end tag </").Add(closing).Add("> closes <");
+    message.Add(std::string_view(current_->name, current_->name_length)).Add(">");
+  }
+  if (message.Text()[0] != '\0') {
+    diagnostics_->Report(QORVCFG_DIAG_END_TAG_MISMATCH, token.offset, closing, message.Text());
+  }
+}
+
+inline ResultCode TreeBuilder::StartTag(const char *tag, const MarkupToken &token) {
+  const std::uint32_t length = token.length;
   const bool self_closing = length >= 3 && tag[length - 2] == '/';
   if (root_closed_) {
     // Elements after the first top-level element are never converted.
     if (diagnostics_ != nullptr && outside_depth_ == 0) {
-      const std::string_view name(tag + 1, NameLength(tag + 1, length - 1));
+      const std::string_view name(tag + 1, token.name_length);
       MessageText message;
       message.Add("element <").Add(name).Add("> outside the root element");
       diagnostics_->Report(QORVCFG_DIAG_OUTSIDE_ROOT, token.offset, name, message.Text());
@@ -166,12 +166,12 @@ ResultCode TreeBuilder::Add(InputSource *source, const MarkupToken &token) {
   }
   MarkupElement *element = arena_->New();
   if (element == nullptr) return Zel_ENOMEM;
-  StartTag(tag, length, token.offset, element);
+  *element = MarkupElement{nullptr, current_, nullptr,           nullptr,
+                           tag + 1, nullptr,  token.name_length, token.offset};
   if (current_ == nullptr) {
     root_ = element;
     children_mark_ = arena_->Now();
   } else {
-    element->parent = current_;
     if (current_->last_child == nullptr) {
       current_->first_child = element;
     } else {
@@ -187,6 +187,17 @@ ResultCode TreeBuilder::Add(InputSource *source, const MarkupToken &token) {
     ChildComplete(element);
   }
   return Zel_OK;
+}
+
+ResultCode TreeBuilder::Read(InputSource *source) {
+  lexer::Lexer lexer(source);
+  MarkupToken token;
+  ResultCode result;
+  while ((result = lexer.Next(&token)) == Zel_OK) {
+    result = Add(source, token);
+    if (result != Zel_OK) return result;
+  }
+  return IsEndOfInput(result) ? Zel_OK : result;
 }
 
 void TreeBuilder::Finish() {

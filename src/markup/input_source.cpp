@@ -1,5 +1,5 @@
 // The input of one parse: a regular file read whole, or a copy of the text,
-// in one buffer followed by a zero byte.
+// in one buffer followed by kInputPadding zero bytes.
 #include <cstring>
 
 #include "markup/markup.h"
@@ -28,7 +28,7 @@ ResultCode ReadWholeFile(platform::FileHandle file, InputSource *source) {
     return Zel_ESYSTEM | platform::kErrorInvalidFunction;
   }
   if (size > kMaxInputBytes) return Zel_ESYSTEM | platform::kErrorFileTooLarge;
-  auto *buffer = static_cast<char *>(platform::Allocate(size + 1));
+  auto *buffer = static_cast<char *>(platform::Allocate(size + kInputPadding));
   if (buffer == nullptr) return Zel_ENOMEM;
   std::uint64_t filled = 0;
   while (filled < size) {
@@ -44,7 +44,7 @@ ResultCode ReadWholeFile(platform::FileHandle file, InputSource *source) {
     if (count == 0) break;
     filled += count;
   }
-  buffer[filled] = '\0';
+  std::memset(buffer + filled, 0, kInputPadding);  // the file may have ended early
   *source = InputSource{buffer, static_cast<std::uint32_t>(filled), 0, false};
   return Zel_OK;
 }
@@ -66,10 +66,10 @@ ResultCode SourceOpen(std::uint32_t mode, const char *input, InputSource *source
   // what that count gives, an empty text when it is negative.
   const auto count = static_cast<std::int32_t>(static_cast<std::uint32_t>(std::strlen(input)));
   const std::uint32_t length = count > 0 ? static_cast<std::uint32_t>(count) : 0;
-  auto *buffer = static_cast<char *>(platform::Allocate(std::size_t{length} + 1));
+  auto *buffer = static_cast<char *>(platform::Allocate(std::size_t{length} + kInputPadding));
   if (buffer == nullptr) return Zel_ENOMEM;
   std::memcpy(buffer, input, length);
-  buffer[length] = '\0';
+  std::memset(buffer + length, 0, kInputPadding);
   *source = InputSource{buffer, length, 0, false};
   return Zel_OK;
 }

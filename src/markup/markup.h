@@ -38,8 +38,12 @@ extern const Utf8LeadRow Utf8LeadTable[7];
 // other byte with its top bit set counts as two.
 [[nodiscard]] std::uint32_t SequenceLength(unsigned char lead);
 
-// The whole input in a buffer of the reader's own, followed by a zero byte.
-// The reader writes zero bytes into it to end texts in place.
+// Zero bytes after the input in its buffer: the lexer reads the input in
+// blocks that may start at any position up to its end.
+inline constexpr std::uint32_t kInputPadding = 64;
+
+// The whole input in a buffer of the reader's own, followed by kInputPadding
+// zero bytes. The reader writes zero bytes into it to end texts in place.
 struct InputSource {
   char *data;
   std::uint32_t length;    // bytes of input (a text ends at its first zero byte)
@@ -69,10 +73,15 @@ struct MarkupToken {
   TokenKind kind;
   std::uint32_t offset;
   std::uint32_t length;
+  // Of a tag: the bytes of its name, which starts after `<` (after `</` in
+  // an end tag) and ends before the first blank, zero byte or `>`; a `/`
+  // right before that `>` is not part of it.
+  std::uint32_t name_length;
 };
 
 // Zel_OK with the next token; Zel_EEOF when only blanks remain; Zel_EINVAL
-// when the input ends inside a tag. Allocates nothing.
+// when the input ends inside a tag. Allocates nothing. (The tree builder
+// takes its tokens through the same lexer inline, markup/lexer.h.)
 [[nodiscard]] ResultCode LexNextToken(InputSource *source, MarkupToken *out);
 
 // ---- Element tree ---------------------------------------------------------
@@ -97,19 +106,23 @@ class ElementArena {
   ElementArena(const ElementArena &) = delete;
   ElementArena &operator=(const ElementArena &) = delete;
   ~ElementArena();
-  [[nodiscard]] MarkupElement *New();  // zeroed; null when memory runs out
+  // An element whose fields the caller sets; null when memory runs out.
+  [[nodiscard]] MarkupElement *New() { return next_ != end_ ? next_++ : NewInNextChunk(); }
+  struct Chunk;
   struct Mark {
-    void *chunk;
-    std::uint32_t used;
+    Chunk *chunk;
+    MarkupElement *next;
   };
-  [[nodiscard]] Mark Now() const { return Mark{current_, used_}; }
+  [[nodiscard]] Mark Now() const { return Mark{current_, next_}; }
   void Rewind(Mark mark);
 
  private:
-  struct Chunk;
+  [[nodiscard]] MarkupElement *NewInNextChunk();
+
   Chunk *first_ = nullptr;
   Chunk *current_ = nullptr;
-  std::uint32_t used_ = 0;
+  MarkupElement *next_ = nullptr;  // the next free element of current_
+  MarkupElement *end_ = nullptr;   // the end of current_'s elements
 };
 
 // Called with each complete child element of the first top-level element.
@@ -127,15 +140,20 @@ class TreeBuilder {
               ReadDiagnostics *diagnostics)
       : arena_(arena), handler_(handler), context_(context), diagnostics_(diagnostics) {}
 
-  // Takes one token of source; the only failure is Zel_ENOMEM.
-  [[nodiscard]] ResultCode Add(InputSource *source, const MarkupToken &token);
+  // Takes every token of source: Zel_OK at the end of the input, Zel_EINVAL
+  // when it ends inside a tag, Zel_ENOMEM when an element cannot be made.
+  [[nodiscard]] ResultCode Read(InputSource *source);
   // The input ended: hands over a child still open, reports what is open.
   void Finish();
   [[nodiscard]] const MarkupElement *Root() const { return root_; }
 
  private:
-  void StartTag(const char *tag, std::uint32_t length, std::uint32_t offset,
-                MarkupElement *element);
+  [[nodiscard]] ResultCode Add(InputSource *source, const MarkupToken &token);
+  void Text(char *text, const MarkupToken &token);
+  void SpecialTag(const char *tag, const MarkupToken &token);
+  void EndTag(const char *tag, const MarkupToken &token);
+  void ReportEndTag(const char *tag, const MarkupToken &token);
+  [[nodiscard]] ResultCode StartTag(const char *tag, const MarkupToken &token);
   void ChildComplete(MarkupElement *child);
 
   ElementArena *arena_;

@@ -43,14 +43,9 @@ ResultCode ParseMarkup(std::uint32_t mode, const char *input, const ElementDescr
   {
     ElementArena arena;
     TreeBuilder tree(&arena, ConvertRootChild, &conversion, diagnostics);
-    MarkupToken token;
-    while ((result = LexNextToken(&source, &token)) == Zel_OK) {
-      result = tree.Add(&source, token);
-      if (result != Zel_OK) break;
-    }
-    if (IsEndOfInput(result)) {
+    result = tree.Read(&source);
+    if (result == Zel_OK) {
       tree.Finish();
-      result = Zel_OK;
       if (tree.Root() != nullptr && conversion.failed) result = Zel_ENOMEM;
     }
     ConvertedNode *nodes = conversion.started ? LevelFinish(&conversion.level) : nullptr;

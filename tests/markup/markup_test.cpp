@@ -77,9 +77,7 @@ std::string Tree(const std::string &bytes, std::uint32_t mode = 2) {
   InputSource source = OpenSource(bytes, mode);
   ElementArena arena;
   TreeBuilder tree(&arena, nullptr, nullptr, nullptr);
-  MarkupToken token{};
-  while (LexNextToken(&source, &token) == Zel_OK) EXPECT_EQ(tree.Add(&source, token), Zel_OK);
-  tree.Finish();
+  if (tree.Read(&source) == Zel_OK) tree.Finish();
   std::string out = tree.Root() != nullptr ? Dump(tree.Root()) : "";
   SourceClose(&source);
   return out;
@@ -135,10 +133,16 @@ TEST(Markup, TokensAndElementTree) {
   }
 }
 
-// Plain bytes are skipped a word at a time: delimiters and sequences at every
-// place in and across words, and a file's zero bytes, are found all the same.
-TEST(Lexer, DelimitersAtEveryPlaceOfAWord) {
-  for (std::size_t n = 0; n < 20; ++n) {
+// Blanks, names and texts are passed over in blocks: boundaries at every
+// place in and across blocks, and the end of the input right after them,
+// are found all the same.
+TEST(Lexer, BoundariesAtEveryPlaceOfABlock) {
+  std::vector<std::size_t> sizes;
+  for (std::size_t n = 0; n < 20; ++n) sizes.push_back(n);
+  for (std::size_t n : {31u, 32u, 33u, 62u, 63u, 64u, 65u, 66u, 127u, 128u, 129u}) {
+    sizes.push_back(n);
+  }
+  for (std::size_t n : sizes) {
     SCOPED_TRACE(n);
     const std::string tag = "<" + std::string(n, 'x') + " q='" + std::string(n % 3, '>') + "'>";
     const std::string text = std::string(n, 'y') + "\xE2\x82\xAC" + std::string(n % 3, ' ');
@@ -147,6 +151,18 @@ TEST(Lexer, DelimitersAtEveryPlaceOfAWord) {
     EXPECT_EQ(last, Zel_EEOF);
     // A lead byte just before a `<` takes it, wherever the pair falls.
     EXPECT_EQ(Tokens(std::string(n, 'z') + "\xC3<a>", &last, 1), std::string(n, 'z') + "\xC3<a>");
+    // Plain tags, runs of blanks and a text that ends the input.
+    const std::string name = "n" + std::string(n, 'x');
+    const std::string blanks = std::string(n, ' ') + "\r\n" + std::string(n % 5, '\t');
+    const std::string value = "v" + std::string(n, 'y');
+    const std::string document = "<" + name + ">" + blanks + "<" + name + "/>" + value + "<e>" +
+                                 value + "</" + name + ">" + blanks + "</>" + blanks + value;
+    EXPECT_EQ(Tokens(document, &last), "<" + name + ">|<" + name + "/>|" + value + "|<e>|" + value +
+                                           "|</" + name + ">|</>|" + value);
+    EXPECT_EQ(last, Zel_EEOF);
+    EXPECT_EQ(Tree(document), name + "=\"" + value + "\"(" + name + ",e=\"" + value + "\")");
+    EXPECT_EQ(Tokens("<a>" + blanks + "<" + name, &last), "<a>");
+    EXPECT_EQ(last, Zel_EINVAL);
   }
   // In a file a zero byte is a character like any other; a text ends at it
   // when its value is read, and a name ends at it.
