@@ -25,6 +25,7 @@ using GrammarStack = WalkStack<GrammarFrame, 16>;
 void FillRow(const ItemDefinition *item, std::uint32_t position, ElementDescriptor *row) {
   row->next = nullptr;
   row->position = position;
+  row->name_unique = true;  // the definition keeps one item of a name per level
   row->name_length = item->name != nullptr ? static_cast<std::uint32_t>(std::strlen(item->name))
                                            : ElementDescriptor::kUnknownLength;
   row->name = item->name;

@@ -86,8 +86,7 @@ void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t po
 // nested and must be followed into its children, else handles it whole.
 const ElementDescriptor *Offer(ConversionLevel *level, const MarkupElement *element,
                                std::size_t *position, ReadDiagnostics *diagnostics) {
-  const ElementDescriptor *row =
-      FindRow(level->grammar, element->name, element->name_length, position);
+  const ElementDescriptor *row = LevelFindRow(level, element, position);
   if (row == nullptr) {
     if (diagnostics != nullptr) {
       MessageText message;
@@ -125,26 +124,62 @@ const ElementDescriptor *Offer(ConversionLevel *level, const MarkupElement *elem
 
 const char *ElementValueText(const MarkupElement *element) { return element->value; }
 
+namespace {
+
+// Whether row is named by the length bytes at name.
+bool RowNamed(const ElementDescriptor *row, const char *name, std::size_t length) {
+  const char *row_name = row->name;
+  if (row_name == nullptr) return false;
+  if (row->name_length != ElementDescriptor::kUnknownLength &&
+      (row->name_length != length || (length != 0 && row_name[0] != name[0]))) {
+    return false;
+  }
+  // Same bytes up to length, where the row's name must end; the row's name
+  // ends at its first zero byte, which stops the walk early.
+  std::size_t i = 0;
+  while (i < length && row_name[i] == name[i]) ++i;
+  return i == length && row_name[length] == '\0';
+}
+
+}  // namespace
+
 const ElementDescriptor *FindRow(const ElementDescriptor *grammar, const char *name,
                                  std::size_t length, std::size_t *position) {
   std::size_t at = 0;
   for (const ElementDescriptor *row = grammar; row != nullptr; row = row->next, ++at) {
-    const char *row_name = row->name;
-    if (row_name == nullptr) continue;
-    if (row->name_length != ElementDescriptor::kUnknownLength &&
-        (row->name_length != length || (length != 0 && row_name[0] != name[0]))) {
-      continue;
-    }
-    // Same bytes up to length, where the row's name must end; the row's name
-    // ends at its first zero byte, which stops the walk early.
-    std::size_t i = 0;
-    while (i < length && row_name[i] == name[i]) ++i;
-    if (i == length && row_name[length] == '\0') {
+    if (RowNamed(row, name, length)) {
       *position = at;
       return row;
     }
   }
   return nullptr;
+}
+
+const ElementDescriptor *LevelFindRow(ConversionLevel *level, const MarkupElement *element,
+                                      std::size_t *position) {
+  // Siblings mostly come in the order of their rows, or repeat one: the row
+  // of the last element and the one after it are tried first.
+  const ElementDescriptor *last = level->last_row;
+  if (last != nullptr && last->name_unique) {
+    if (RowNamed(last, element->name, element->name_length)) {
+      *position = level->last_position;
+      return last;
+    }
+    const ElementDescriptor *next = last->next;
+    if (next != nullptr && next->name_unique &&
+        RowNamed(next, element->name, element->name_length)) {
+      level->last_row = next;
+      *position = ++level->last_position;
+      return next;
+    }
+  }
+  const ElementDescriptor *row =
+      FindRow(level->grammar, element->name, element->name_length, position);
+  if (row != nullptr) {
+    level->last_row = row;
+    level->last_position = *position;
+  }
+  return row;
 }
 
 bool LevelStart(ConversionLevel *level, const ElementDescriptor *grammar) {
@@ -155,8 +190,9 @@ bool LevelStart(ConversionLevel *level, const ElementDescriptor *grammar) {
     spilled = static_cast<std::uint32_t *>(platform::AllocateZeroed(rows * sizeof(std::uint32_t)));
     if (spilled == nullptr) return false;
   }
-  *level = ConversionLevel{grammar, spilled, {},    kEmptyDuplicateTable, nullptr, nullptr,
-                           nullptr, nullptr, Zel_OK};
+  *level = ConversionLevel{grammar, spilled, {},      kEmptyDuplicateTable,
+                           nullptr, nullptr, nullptr, nullptr,
+                           Zel_OK,  nullptr, 0};
   return true;
 }
 

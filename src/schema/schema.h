@@ -49,6 +49,9 @@ struct ElementDescriptor {
   // row did not say.
   std::uint32_t name_length = kUnknownLength;
   static constexpr std::uint32_t kUnknownLength = 0xFFFFFFFF;
+  // No other row of the grammar has this name (siblings of a definition
+  // never share one), so a match needs no look at the rows before.
+  bool name_unique = false;
 };
 
 union NodeValue {
@@ -118,9 +121,11 @@ struct ConversionLevel {
   DuplicateTable accepted;
   ConvertedNode *head;
   ConvertedNode *tail;
-  const RootNodeSink *sink;  // null: accepted nodes are collected in head..tail
-  NodeSource *nodes;         // null: nodes from the heap, owning their texts
-  ResultCode stopped;        // what the sink answered when it refused a node
+  const RootNodeSink *sink;           // null: accepted nodes are collected in head..tail
+  NodeSource *nodes;                  // null: nodes from the heap, owning their texts
+  ResultCode stopped;                 // what the sink answered when it refused a node
+  const ElementDescriptor *last_row;  // the row of the last element, tried first
+  std::size_t last_position;
   // Nodes accepted per row, in row order.
   [[nodiscard]] std::uint32_t *Counters() { return spilled != nullptr ? spilled : in_place; }
 };
@@ -143,6 +148,10 @@ void LevelConvertElement(ConversionLevel *level, const MarkupElement *element,
 [[nodiscard]] bool SameIpAddress(const IpAddressValue &x, const IpAddressValue &y);
 // The text of the first text child, or null.
 [[nodiscard]] const char *ElementValueText(const MarkupElement *element);
+// The first row of the level's grammar named as element is, or null.
+[[nodiscard]] const ElementDescriptor *LevelFindRow(ConversionLevel *level,
+                                                    const MarkupElement *element,
+                                                    std::size_t *position);
 // The first row of the grammar named name (length bytes), or null.
 [[nodiscard]] const ElementDescriptor *FindRow(const ElementDescriptor *grammar, const char *name,
                                                std::size_t length, std::size_t *position);
