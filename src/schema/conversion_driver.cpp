@@ -183,10 +183,13 @@ const ElementDescriptor *LevelFindRow(ConversionLevel *level, const MarkupElemen
 }
 
 bool LevelStart(ConversionLevel *level, const ElementDescriptor *grammar) {
+  // Rows are counted only as far as the counters in place reach.
   std::size_t rows = 0;
-  for (const ElementDescriptor *row = grammar; row != nullptr; row = row->next) ++rows;
+  const ElementDescriptor *row = grammar;
+  for (; row != nullptr && rows <= ConversionLevel::kRowsInPlace; row = row->next) ++rows;
   std::uint32_t *spilled = nullptr;
   if (rows > ConversionLevel::kRowsInPlace) {
+    for (; row != nullptr; row = row->next) ++rows;
     spilled = static_cast<std::uint32_t *>(platform::AllocateZeroed(rows * sizeof(std::uint32_t)));
     if (spilled == nullptr) return false;
   }
@@ -209,15 +212,17 @@ void LevelConvertElement(ConversionLevel *base, const MarkupElement *element,
   FrameStack stack;
   // Enters a nested element: a new level over its children.
   auto enter = [&](const MarkupElement *owner, const ElementDescriptor *row, std::size_t position) {
-    ConversionLevel level;
-    if (!LevelStart(&level, static_cast<const ElementDescriptor *>(row->aux))) return;
-    level.nodes = base->nodes;  // every level of a read takes nodes from one place
     NestedFrame *frame = stack.Push();
-    if (frame == nullptr) {
-      (void)LevelFinish(&level);
+    if (frame == nullptr) return;
+    if (!LevelStart(&frame->level, static_cast<const ElementDescriptor *>(row->aux))) {
+      stack.Pop();
       return;
     }
-    *frame = NestedFrame{level, owner, row, position, owner->first_child};
+    frame->level.nodes = base->nodes;  // every level of a read takes nodes from one place
+    frame->owner = owner;
+    frame->row = row;
+    frame->position = position;
+    frame->cursor = owner->first_child;
   };
 
   std::size_t position = 0;
