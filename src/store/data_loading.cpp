@@ -248,39 +248,59 @@ class RootLoader {
     HeldValue held{};
     const ResultCode result = LoadNodes(node, container_, orphans_, false, true, &held);
     if (result != Zel_OK) {
-      taken_ = Taken{Taken::kFailed, result, {}};
+      taken_ = Taken{Taken::kFailed, result};
       return false;
     }
     const ValueIndex *index = container_->indexes[held.position];
-    if (IndexInContentOrder(index) && HasContentOrder(held.value)) {
-      const ResultCode inserted = ContainerInsertValue(container_, held.position, held.value);
+    const bool was_ordered = IndexInContentOrder(index);
+    const ResultCode inserted = ContainerInsertValue(container_, held.position, held.value);
+    // The index's answer is exact when all its values, the new one too,
+    // order by their contents; after an insert the index says so itself.
+    const bool exact = inserted == Zel_OK ? IndexInContentOrder(index)
+                                          : was_ordered && HasContentOrder(held.value);
+    if (exact || (inserted != Zel_OK && inserted != Zel_EEXIST)) {
       if (inserted != Zel_OK) ValueRelease(held.value);
       if (inserted == Zel_EEXIST) {
         *offset = kNoOffset;
         return true;
       }
-      taken_ = inserted == Zel_OK ? Taken{Taken::kLoaded, Zel_OK, {}}
-                                  : Taken{Taken::kFailed, inserted, {}};
+      taken_ = inserted == Zel_OK ? Taken{Taken::kLoaded, Zel_OK} : Taken{Taken::kFailed, inserted};
       return false;
     }
     // An order not by contents alone: the table takes over for the rest of
-    // the read, made from the values loaded so far.
+    // the read, made from the values loaded before this one, and decides.
     by_index_ = false;
-    MakeTable();
-    if (FindInTable(node, offset)) {
-      ValueRelease(held.value);
-      return true;
+    MakeTable(held.value);
+    const bool repeated = FindInTable(node, offset);
+    if (inserted == Zel_OK && repeated) {
+      TakeOut(held.value, held.position);
+    } else if (inserted != Zel_OK) {
+      ValueRelease(held.value);  // the index already holds an equal value
     }
-    taken_ = Taken{Taken::kHeld, Zel_OK, held};
+    if (repeated) return true;
+    if (inserted != Zel_OK) {
+      taken_ = Taken{Taken::kFailed, inserted};
+      return false;
+    }
+    if (hashed_) Keep(held.value, hash_, kNoOffset);
+    taken_ = Taken{Taken::kLoaded, Zel_OK};
     return false;
   }
 
-  void MakeTable() {
+  // Takes a value just linked at the top out again.
+  void TakeOut(DataValue *value, std::uint32_t position) {
+    (void)IndexRemoveNode(container_->indexes[position], &value->node);
+    UnlinkValue(value);
+    ValueRelease(value);
+  }
+
+  // Puts every value of this read but skip in the table.
+  void MakeTable(const DataValue *skip) {
     const ListLinks *head = ListHead(container_);
     for (const ListLinks *link = mark_->next; link != head && !walk_; link = link->next) {
       const auto *value = reinterpret_cast<const DataValue *>(link);
       std::uint64_t hash = 0;
-      if (HashLoadedValue(value, &hash)) Keep(value, hash, kNoOffset);
+      if (value != skip && HashLoadedValue(value, &hash)) Keep(value, hash, kNoOffset);
     }
   }
 
@@ -338,12 +358,7 @@ class RootLoader {
     const bool hashed = hashed_node_ == node ? hashed_ : HashNode(node, &hash);
     hashed_node_ = nullptr;
     const std::uint32_t offset = node->offset;
-    if (taken.kind == Taken::kHeld) {
-      result = ContainerInsertValue(container_, taken.held.position, taken.held.value);
-      if (result != Zel_OK) ValueRelease(taken.held.value);
-    } else {
-      result = LoadNodes(node, container_, orphans_, false, true);
-    }
+    result = LoadNodes(node, container_, orphans_, false, true);
     ReleaseNodeList(node, &nodes_);
     if (result != Zel_OK) {
       failure_ = result;
@@ -396,11 +411,10 @@ class RootLoader {
   bool hashed_ = false;
   bool by_index_;  // the item's index tells equal siblings apart
   // What FindEqual left for Take: nothing (load the node now), a value
-  // already loaded, a value made but not inserted, or a failure.
+  // already loaded, or a failure.
   struct Taken {
-    enum Kind { kNothing, kLoaded, kHeld, kFailed } kind = kNothing;
+    enum Kind { kNothing, kLoaded, kFailed } kind = kNothing;
     ResultCode result = Zel_OK;
-    HeldValue held{};
   };
   Taken taken_;
   NodeSource nodes_{nullptr};  // the nodes of the read, whose texts stay in its input
