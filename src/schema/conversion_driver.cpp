@@ -130,9 +130,9 @@ namespace {
 bool RowNamed(const ElementDescriptor *row, const char *name, std::size_t length) {
   const char *row_name = row->name;
   if (row_name == nullptr) return false;
-  if (row->name_length != ElementDescriptor::kUnknownLength &&
-      (row->name_length != length || (length != 0 && row_name[0] != name[0]))) {
-    return false;
+  if (row->name_length != ElementDescriptor::kUnknownLength) {
+    return row->name_length == length &&
+           (length == 0 || (row_name[0] == name[0] && std::memcmp(row_name, name, length) == 0));
   }
   // Same bytes up to length, where the row's name must end; the row's name
   // ends at its first zero byte, which stops the walk early.
