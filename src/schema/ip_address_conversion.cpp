@@ -17,6 +17,30 @@ int HexValue(char c) {
   return -1;
 }
 
+// The common address: four dotted groups of digits, each at most 255, and
+// the end of the text; what the general parse makes of it, without first
+// measuring the text. False for any other text, which the general parse
+// then reads.
+bool ParsePlainIpv4(const char *text, IpAddressValue *out) {
+  std::uint8_t bytes[4];
+  std::size_t at = 0;
+  for (int group = 0; group < 4; ++group) {
+    if (group > 0 && text[at++] != '.') return false;
+    if (!IsDigit(text[at])) return false;
+    std::uint32_t value = 0;
+    for (; IsDigit(text[at]); ++at) {
+      value = value * 10 + static_cast<std::uint32_t>(text[at] - '0');
+      if (value > 255) return false;
+    }
+    bytes[group] = static_cast<std::uint8_t>(value);
+  }
+  if (text[at] != '\0') return false;
+  out->form = Zel_IP_FORM_NUMERIC;
+  out->family = Zel_IP_FAMILY_V4;
+  std::memcpy(out->address, bytes, 4);
+  return true;
+}
+
 }  // namespace
 
 ResultCode ParseIpv4Text(const char *text, std::size_t length, std::size_t *end,
@@ -98,6 +122,7 @@ ResultCode ParseIpv6Text(const char *text, std::size_t length, std::size_t *end,
 
 ResultCode ParseIpText(const char *text, IpAddressValue *out, bool borrow) {
   if (text == nullptr) return Zel_EINVAL;
+  if (ParsePlainIpv4(text, out)) return Zel_OK;
   if (IsNameText(text) == Zel_OK) {
     char *copy = const_cast<char *>(text);
     if (!borrow && DuplicateText(text, &copy) != Zel_OK) return Zel_ENOMEM;

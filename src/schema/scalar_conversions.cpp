@@ -39,6 +39,22 @@ ResultCode TextNode(ValueKind kind, const char *text, ConvertedNode **out, NodeS
 
 std::int64_t TextLength(const char *text) { return static_cast<std::int64_t>(std::strlen(text)); }
 
+// The common integer: a decimal number without sign, blanks or leading zero,
+// short enough that it cannot overflow. False for any other text, which the
+// general parse then reads with all its rules.
+bool ParsePlainDecimal(const char *text, std::int64_t *value) {
+  if (text[0] < '1' || text[0] > '9') return false;
+  std::uint64_t v = 0;
+  std::size_t at = 0;
+  for (; text[at] >= '0' && text[at] <= '9'; ++at) {
+    if (at == 18) return false;
+    v = v * 10 + static_cast<std::uint64_t>(text[at] - '0');
+  }
+  if (text[at] != '\0') return false;
+  *value = static_cast<std::int64_t>(v);
+  return true;
+}
+
 }  // namespace
 
 ResultCode IsNameText(const char *text) {
@@ -148,8 +164,10 @@ ResultCode ConvertInteger(const MarkupElement *element, const ConstraintRecord *
   const char *text = ElementValueText(element);
   if (text == nullptr) return Zel_EINVAL;
   std::int64_t value = 0;
-  const ResultCode parsed = ParseSignedText(text, std::strlen(text), &value);
-  if (parsed != Zel_OK) return parsed;
+  if (!ParsePlainDecimal(text, &value)) {
+    const ResultCode parsed = ParseSignedText(text, std::strlen(text), &value);
+    if (parsed != Zel_OK) return parsed;
+  }
   if (OutsideBounds(value, bounds)) return Zel_ERANGE;
   ConvertedNode *node = NewNode(ValueKind::kInteger, source);
   if (node == nullptr) return Zel_ENOMEM;
