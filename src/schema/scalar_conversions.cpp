@@ -130,15 +130,15 @@ ResultCode ParseSignedText(const char *text, std::size_t length, std::int64_t *v
 
 ResultCode ParseBooleanWord(const char *text, std::uint32_t *value) {
   if (text == nullptr) return Zel_EINVAL;
+  // The whole text, letters in either case, against a lower-case word.
   auto matches = [text](const char *word) {
-    const std::size_t n = std::strlen(word);
-    if (std::strlen(text) != n) return false;
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+    for (; word[i] != '\0'; ++i) {
       if ((static_cast<unsigned char>(text[i]) | 0x20) != static_cast<unsigned char>(word[i])) {
         return false;
       }
     }
-    return true;
+    return text[i] == '\0';
   };
   if (matches("true")) {
     *value = 1;
