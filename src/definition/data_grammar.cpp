@@ -28,6 +28,7 @@ void FillRow(const ItemDefinition *item, std::uint32_t position, ElementDescript
   row->name_unique = true;  // the definition keeps one item of a name per level
   row->name_length = item->name != nullptr ? static_cast<std::uint32_t>(std::strlen(item->name))
                                            : ElementDescriptor::kUnknownLength;
+  if (item->name != nullptr) row->name_head = NameHead(item->name, row->name_length);
   row->name = item->name;
   row->limit = item->number;
   row->identifier = item->identifier;

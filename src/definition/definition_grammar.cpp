@@ -15,10 +15,19 @@ constexpr ConstraintRecord kFullRange{INT64_MIN, INT64_MAX};
 constexpr ElementDescriptor Row(const ElementDescriptor *next, const char *name, ValueKind kind,
                                 std::uint64_t limit, std::uint32_t identifier,
                                 std::uint32_t necessity, const void *aux, std::uint32_t position) {
-  return ElementDescriptor{
-      next,  name,       kind,
-      limit, identifier, necessity,
-      aux,   position,   static_cast<std::uint32_t>(std::char_traits<char>::length(name))};
+  const std::size_t length = std::char_traits<char>::length(name);
+  // The names of one grammar differ from each other.
+  return ElementDescriptor{next,
+                           name,
+                           kind,
+                           limit,
+                           identifier,
+                           necessity,
+                           aux,
+                           position,
+                           static_cast<std::uint32_t>(length),
+                           true,
+                           NameHead(name, length)};
 }
 
 }  // namespace

@@ -126,13 +126,23 @@ const char *ElementValueText(const MarkupElement *element) { return element->val
 
 namespace {
 
+// NameHead of an element's name, read as one word: the input that holds the
+// name ends in kInputPadding zero bytes, so 8 bytes can always be read.
+std::uint64_t ElementNameHead(const char *name, std::size_t length) {
+  static_assert(kInputPadding >= 8);
+  if constexpr (std::endian::native != std::endian::little) return NameHead(name, length);
+  std::uint64_t word = 0;
+  std::memcpy(&word, name, sizeof word);
+  return length >= 8 ? word : word & ((std::uint64_t{1} << (8 * length)) - 1);
+}
+
 // Whether row is named by the length bytes at name.
 bool RowNamed(const ElementDescriptor *row, const char *name, std::size_t length) {
   const char *row_name = row->name;
   if (row_name == nullptr) return false;
   if (row->name_length != ElementDescriptor::kUnknownLength) {
-    return row->name_length == length &&
-           (length == 0 || (row_name[0] == name[0] && std::memcmp(row_name, name, length) == 0));
+    return row->name_length == length && ElementNameHead(name, length) == row->name_head &&
+           (length <= 8 || std::memcmp(row_name + 8, name + 8, length - 8) == 0);
   }
   // Same bytes up to length, where the row's name must end; the row's name
   // ends at its first zero byte, which stops the walk early.

@@ -2,6 +2,7 @@
 // the per-kind conversions with their text helpers.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -52,7 +53,19 @@ struct ElementDescriptor {
   // No other row of the grammar has this name (siblings of a definition
   // never share one), so a match needs no look at the rows before.
   bool name_unique = false;
+  // The first bytes of name, at most 8, as NameHead gives them.
+  std::uint64_t name_head = 0;
 };
+
+// The first min(length, 8) bytes of name in one word, the rest zero.
+[[nodiscard]] constexpr std::uint64_t NameHead(const char *name, std::size_t length) {
+  std::uint64_t head = 0;
+  for (std::size_t i = 0; i < length && i < 8; ++i) {
+    const auto byte = static_cast<std::uint64_t>(static_cast<unsigned char>(name[i]));
+    head |= std::endian::native == std::endian::little ? byte << (8 * i) : byte << (56 - 8 * i);
+  }
+  return head;
+}
 
 union NodeValue {
   char *text;                    // kinds 1, 3, 7
