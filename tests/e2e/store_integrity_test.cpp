@@ -146,5 +146,20 @@ TEST(StoreIntegrity, AddedStructuresReadBackWhole) {
   EXPECT_EQ(ConfigText(again.get()), ConfigText(config.get()));
 }
 
+// A key member changed in place reorders its structure inside the index that
+// holds it, which must go on finding values by descent: ids 1, 2 and 3 leave
+// 2 at the root; 3 becomes 0; a new structure with id 1 meets the stored 1
+// below the root.
+TEST(StoreIntegrity, AChangedKeyMemberKeepsRepeatsFound) {
+  HandlePtr config = Open("<config><r><id>1</id></r><r><id>2</id></r><r><id>3</id></r></config>");
+  DataRecord *three = Values(config.get(), "r").at(0);
+  const std::int64_t zero = 0, one = 1;
+  ASSERT_EQ(Zel_DataChangeToData(three, Member(three, "id", 3), &zero), Zel_OK);
+  DataRecord *added = Create(config.get(), "r");
+  ASSERT_EQ(AddValue(config.get(), "id", &one, added), Zel_OK);
+  EXPECT_EQ(Zel_DataAdd(config.get(), added), Zel_EEXIST);
+  EXPECT_EQ(StoreInvariantViolation(config.get()), "");
+}
+
 }  // namespace
 }  // namespace qorvcfg::test
