@@ -19,21 +19,21 @@ namespace {
 constexpr std::size_t kSmallStack = 256 * 1024;
 
 // Items a, each holding the next a, depth of them; the deepest holds the
-// integer v. With top, an integer item top stands before the chain; with
-// identifier, each a below the first identifies the structure around it.
-std::string ChainDefinition(int depth, bool top, bool identifier = false) {
+// integer v; the outermost a takes any number of values. With top, an
+// integer item top stands before the chain.
+std::string ChainDefinition(int depth, bool top) {
   std::string text = "<config_define>";
   if (top) text += "<item><name>top</name><type>integer</type></item>";
   for (int i = 0; i < depth; ++i) {
     text += "<item><name>a</name><type>structure</type>";
-    if (identifier && i > 0) text += "<identifier>TRUE</identifier>";
+    if (i == 0) text += "<number>0</number>";
   }
   text += "<item><name>v</name><type>integer</type></item>";
   for (int i = 0; i < depth; ++i) text += "</item>";
   return text + "</config_define>";
 }
 
-ConfigHandle *Create(const std::string &definition) {
+ConfigHandle *CreateHandle(const std::string &definition) {
   const std::string path = TempPath("definition");
   WriteFile(path, definition);
   ConfigHandle *handle = nullptr;
@@ -46,7 +46,7 @@ TEST(Depth, MillionDeepDefinition) {
   const std::string definition = ChainDefinition(kDepth, true);
   const std::string written = TempPath("written");
   RunOnStack(kSmallStack, [&] {
-    ConfigHandle *handle = Create(definition);
+    ConfigHandle *handle = CreateHandle(definition);
     ASSERT_NE(handle, nullptr);
     ContentEntry entries[2];
     std::uint32_t count = 2;
@@ -63,44 +63,49 @@ TEST(Depth, MillionDeepDefinition) {
 }
 
 // Read twice, the data compares equal to what is there at every level, which
-// fails the second read and empties the handle; data that differs only in
-// its innermost value is kept beside it.
+// fails the second read and empties the handle. A chain built through the
+// interface is refused beside the one read until its innermost value
+// differs.
 TEST(Depth, HundredThousandDeepData) {
   constexpr int kDepth = 100000;
-  auto chain = [&](int leaf) {
-    std::string data = "<config>";
-    for (int i = 0; i < kDepth; ++i) data += "<a>";
-    data += "<v>" + std::to_string(leaf) + "</v>";
-    for (int i = 0; i < kDepth; ++i) data += "</a>";
-    return data + "</config>";
-  };
-  const std::string data = chain(42), other = chain(43);
-  for (bool identifier : {false, true}) {
-    SCOPED_TRACE(identifier ? "identified by the nested structure" : "all values count");
-    ConfigHandle *handle = nullptr;
-    RunOnStack(kSmallStack, [&] {
-      handle = Create(ChainDefinition(kDepth, false, identifier));
-      ASSERT_NE(handle, nullptr);
-      ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), handle), Zel_OK);
-      // Down the chain to the leaf.
-      std::vector<DataRecord *> level = Values(handle, "a");
-      for (int i = 1; i < kDepth && level.size() == 1; ++i) level = Values(handle, "a", level[0]);
-      ASSERT_EQ(level.size(), 1u);
-      const std::vector<DataRecord *> leaf = Values(handle, "v", level[0]);
-      ASSERT_EQ(leaf.size(), 1u);
-      EXPECT_EQ(leaf[0]->payload.integer, 42);
-      EXPECT_EQ(Zel_ConfigReadFromData(data.c_str(), handle), Zel_EEXIST);
-      EXPECT_TRUE(Values(handle, "a").empty());
-      ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), handle), Zel_OK);
-      EXPECT_EQ(Zel_ConfigReadFromData(other.c_str(), handle), Zel_OK);
-      EXPECT_EQ(Values(handle, "a").size(), 2u);
-    });
+  std::string data = "<config>";
+  for (int i = 0; i < kDepth; ++i) data += "<a>";
+  data += "<v>42</v>";
+  for (int i = 0; i < kDepth; ++i) data += "</a>";
+  data += "</config>";
+  ConfigHandle *handle = nullptr;
+  RunOnStack(kSmallStack, [&] {
+    handle = CreateHandle(ChainDefinition(kDepth, false));
     ASSERT_NE(handle, nullptr);
-    // Not written: a file of this depth holds two blanks of indentation per
-    // level on every line, some ten gigabytes (the writer's own tests write
-    // deep structures on a small stack).
-    RunOnStack(kSmallStack, [&] { Zel_ConfigDestroy(handle); });
-  }
+    ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), handle), Zel_OK);
+    // Down the chain to the leaf.
+    std::vector<DataRecord *> level = Values(handle, "a");
+    for (int i = 1; i < kDepth && level.size() == 1; ++i) level = Values(handle, "a", level[0]);
+    ASSERT_EQ(level.size(), 1u);
+    const std::vector<DataRecord *> leaf = Values(handle, "v", level[0]);
+    ASSERT_EQ(leaf.size(), 1u);
+    EXPECT_EQ(leaf[0]->payload.integer, 42);
+    EXPECT_EQ(Zel_ConfigReadFromData(data.c_str(), handle), Zel_EEXIST);
+    EXPECT_TRUE(Values(handle, "a").empty());
+    ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), handle), Zel_OK);
+    DataRecord *built = Create(handle, "a"), *innermost = built;
+    for (int i = 1; i < kDepth; ++i) {
+      DataRecord *child = Create(handle, "a", innermost);
+      ASSERT_EQ(Zel_DataAddToData(innermost, child), Zel_OK);
+      innermost = child;
+    }
+    const std::int64_t same = 42, other = 43;
+    ASSERT_EQ(AddValue(handle, "v", &same, innermost), Zel_OK);
+    EXPECT_EQ(Zel_DataAdd(handle, built), Zel_EEXIST);
+    ASSERT_EQ(Zel_DataChangeToData(innermost, Values(handle, "v", innermost)[0], &other), Zel_OK);
+    EXPECT_EQ(Zel_DataAdd(handle, built), Zel_OK);
+    EXPECT_EQ(Values(handle, "a").size(), 2u);
+  });
+  ASSERT_NE(handle, nullptr);
+  // Not written: a file of this depth holds two blanks of indentation per
+  // level on every line, some ten gigabytes (the writer's own tests write
+  // deep structures on a small stack).
+  RunOnStack(kSmallStack, [&] { Zel_ConfigDestroy(handle); });
 }
 
 // Deeper than the walks keep in place: every allocation of creating the
