@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "definition/definition_text.h"
 #include "e2e/config_helpers.h"
 #include "qorvcfg.h"
 #include "support/fault_sweep.h"
@@ -33,21 +34,13 @@ std::string ChainDefinition(int depth, bool top) {
   return text + "</config_define>";
 }
 
-ConfigHandle *CreateHandle(const std::string &definition) {
-  const std::string path = TempPath("definition");
-  WriteFile(path, definition);
-  ConfigHandle *handle = nullptr;
-  EXPECT_EQ(Zel_ConfigCreate(path.c_str(), &handle), Zel_OK);
-  return handle;
-}
-
 TEST(Depth, MillionDeepDefinition) {
   constexpr int kDepth = 1000000;
   const std::string definition = ChainDefinition(kDepth, true);
   const std::string written = TempPath("written");
   RunOnStack(kSmallStack, [&] {
-    ConfigHandle *handle = CreateHandle(definition);
-    ASSERT_NE(handle, nullptr);
+    ConfigHandle *handle = nullptr;
+    ASSERT_EQ(CreateFromText(definition, &handle), Zel_OK);
     ContentEntry entries[2];
     std::uint32_t count = 2;
     ASSERT_EQ(Zel_ContentListGet(handle, entries, &count), Zel_OK);
@@ -75,8 +68,7 @@ TEST(Depth, HundredThousandDeepData) {
   data += "</config>";
   ConfigHandle *handle = nullptr;
   RunOnStack(kSmallStack, [&] {
-    handle = CreateHandle(ChainDefinition(kDepth, false));
-    ASSERT_NE(handle, nullptr);
+    ASSERT_EQ(CreateFromText(ChainDefinition(kDepth, false), &handle), Zel_OK);
     ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), handle), Zel_OK);
     // Down the chain to the leaf.
     std::vector<DataRecord *> level = Values(handle, "a");
