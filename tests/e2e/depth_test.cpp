@@ -7,9 +7,9 @@
 #include <functional>
 #include <string>
 
-#include "definition/definition_text.h"
 #include "e2e/config_helpers.h"
 #include "qorvcfg.h"
+#include "support/definition_text.h"
 #include "support/fault_sweep.h"
 #include "support/small_stack.h"
 #include "support/test_files.h"

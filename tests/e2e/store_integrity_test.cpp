@@ -4,8 +4,8 @@
 // Destroying each handle at the end lets the sanitizers see double frees.
 #include <gtest/gtest.h>
 
-#include "definition/definition_text.h"
 #include "e2e/config_helpers.h"
+#include "support/definition_text.h"
 #include "support/store_invariants.h"
 
 namespace qorvcfg::test {

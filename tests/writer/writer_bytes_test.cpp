@@ -1,9 +1,9 @@
 // The exact bytes of written data files, and the results of writing.
 #include <gtest/gtest.h>
 
-#include "definition/definition_text.h"
 #include "e2e/config_helpers.h"
 #include "platform/platform.h"
+#include "support/definition_text.h"
 #include "support/fault_sweep.h"
 #include "support/small_stack.h"
 #include "writer/output_buffer.h"
