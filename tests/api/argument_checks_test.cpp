@@ -14,6 +14,7 @@ TEST(ArgumentChecks, EachFunctionAnswersItsFirstFailedCheckAndTouchesNothing) {
   DataRecord *route = Values(h, "route")[0];
   DataRecord *route_id = Values(h, "id", route)[0];
   DataRecord *fresh = Create(h, "port");
+  DataRecord *hop = Create(h, "hop", route), *note = Create(h, "note", hop);
   const std::string before = ConfigText(h);
   const std::string never = TempPath("never.xml");
   const std::int64_t value = 9;
@@ -58,6 +59,8 @@ TEST(ArgumentChecks, EachFunctionAnswersItsFirstFailedCheckAndTouchesNothing) {
       {"Add, child value", Zel_DataAdd(h, route_id), kForeign},
       {"AddToData, integer parent", Zel_DataAddToData(number, fresh), kForeign},
       {"AddToData, top-level value", Zel_DataAddToData(route, fresh), kForeign},
+      {"Add, value made for a structure", Zel_DataAdd(h, hop), kForeign},
+      {"AddToData, value of a deeper level", Zel_DataAddToData(route, note), kForeign},
       {"Del, child value", Zel_DataDel(h, route_id), kForeign},
       {"DelFromData, parent", Zel_DataDelFromData(nullptr, route_id), kInval},
       {"DelFromData, integer parent", Zel_DataDelFromData(number, number), kForeign},

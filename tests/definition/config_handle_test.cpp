@@ -5,8 +5,8 @@
 #include <string>
 
 #include "definition/definition.h"
-#include "definition/definition_text.h"
 #include "platform/platform.h"
+#include "support/definition_text.h"
 #include "support/fault_sweep.h"
 
 namespace qorvcfg {

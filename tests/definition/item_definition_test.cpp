@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "definition/definition_text.h"
 #include "platform/platform.h"
+#include "support/definition_text.h"
 
 namespace qorvcfg {
 namespace {

@@ -13,7 +13,8 @@ namespace {
 // element are left out; values are listed greatest first.
 const char *const kLoaded =
     "portnumber=9 port=7 port=5 port=3 count=9223372036854775807 "
-    "count=-9223372036854775808 pair=2 pair=1 label=\"with trailing blank, and longer than a value holds in itself \" "
+    "count=-9223372036854775808 pair=2 pair=1 label=\"with trailing blank, and longer than a value "
+    "holds in itself \" "
     "label=\"plain words\" flag=TRUE flag=FALSE "
     "host=2001:0db8:0000:0000:0000:0000:0000:0001 host=10.0.0.1 host=host:gateway.example "
     "mode=slow route={id=8 } route={id=2 gateway=192.168.1.1 hop={id=4 note=\"second\" } "
@@ -92,7 +93,8 @@ TEST(Change, ChecksThenReplacesTheContents) {
       {"port", 2, &k65535, Zel_OK, "65535 7 5 "},
       {"port", 2, &k7, Zel_EEXIST, "7 5 "},
       {"label", 0, longest.c_str(), Zel_OK, longest_first.c_str()},
-      {"label", 0, too_long.c_str(), Zel_ERANGE, "\"with trailing blank, and longer than a value holds in itself \" \"plain words\" "},
+      {"label", 0, too_long.c_str(), Zel_ERANGE,
+       "\"with trailing blank, and longer than a value holds in itself \" \"plain words\" "},
       {"mode", 0, "Fast", Zel_EINVAL, "slow "},
       {"mode", 0, "fast", Zel_OK, "fast "},
       {"flag", 0, &kFalse, Zel_EEXIST, "FALSE "},
@@ -151,28 +153,6 @@ TEST(AddDelete, OccurrenceLimitsAndDuplicates) {
   EXPECT_EQ(ItemText(h, "pair"), "2 1 ");
   for (DataRecord *port : Values(h, "port")) EXPECT_EQ(Zel_DataDel(h, port), Zel_OK);
   EXPECT_EQ(WrittenText(h).find("<port>"), std::string::npos);
-}
-
-TEST(Structures, BuiltLevelByLevel) {
-  HandlePtr config = OpenConfig();
-  ConfigHandle *h = config.get();
-  const std::int64_t route_id = 12, hop_id = 3;
-  const IpAddressValue gateway = Ip({10, 1, 2, 3});
-  DataRecord *route = Create(h, "route");
-  EXPECT_TRUE(Values(h, "hop", route).empty());
-  EXPECT_EQ(AddValue(h, "id", &route_id, route), Zel_OK);
-  EXPECT_EQ(AddValue(h, "gateway", &gateway, route), Zel_OK);
-  DataRecord *hop = Create(h, "hop", route);
-  EXPECT_EQ(AddValue(h, "id", &hop_id, hop), Zel_OK);
-  EXPECT_EQ(AddValue(h, "note", "a & b > c", hop), Zel_OK);
-  EXPECT_EQ(Zel_DataAdd(h, hop), Zel_EFOREIGN);
-  EXPECT_EQ(Zel_DataAddToData(route, Values(h, "note", hop)[0]), Zel_EFOREIGN);
-  EXPECT_EQ(Zel_DataAddToData(route, hop), Zel_OK);
-  EXPECT_EQ(Zel_DataAdd(h, route), Zel_OK);
-
-  EXPECT_EQ(ConfigText(h), "route={id=12 gateway=10.1.2.3 hop={id=3 note=\"a & b > c\" } } ");
-  EXPECT_EQ(Zel_DataDelFromData(route, hop), Zel_OK);
-  EXPECT_EQ(ConfigText(h), "route={id=12 gateway=10.1.2.3 } ");
 }
 
 TEST(Ownership, DestroyReleasesValuesThatBelongToNoContainer) {

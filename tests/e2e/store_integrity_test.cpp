@@ -4,8 +4,8 @@
 // Destroying each handle at the end lets the sanitizers see double frees.
 #include <gtest/gtest.h>
 
-#include "definition/definition_text.h"
 #include "e2e/config_helpers.h"
+#include "support/definition_text.h"
 #include "support/store_invariants.h"
 
 namespace qorvcfg::test {
@@ -144,6 +144,21 @@ TEST(StoreIntegrity, AddedStructuresReadBackWhole) {
   WriteFile(path, written);
   ASSERT_EQ(Zel_ConfigRead(path.c_str(), again.get()), Zel_OK);
   EXPECT_EQ(ConfigText(again.get()), ConfigText(config.get()));
+}
+
+// A key member changed in place reorders its structure inside the index that
+// holds it, which must go on finding values by descent: ids 1, 2 and 3 leave
+// 2 at the root; 3 becomes 0; a new structure with id 1 meets the stored 1
+// below the root.
+TEST(StoreIntegrity, AChangedKeyMemberKeepsRepeatsFound) {
+  HandlePtr config = Open("<config><r><id>1</id></r><r><id>2</id></r><r><id>3</id></r></config>");
+  DataRecord *three = Values(config.get(), "r").at(0);
+  const std::int64_t zero = 0, one = 1;
+  ASSERT_EQ(Zel_DataChangeToData(three, Member(three, "id", 3), &zero), Zel_OK);
+  DataRecord *added = Create(config.get(), "r");
+  ASSERT_EQ(AddValue(config.get(), "id", &one, added), Zel_OK);
+  EXPECT_EQ(Zel_DataAdd(config.get(), added), Zel_EEXIST);
+  EXPECT_EQ(StoreInvariantViolation(config.get()), "");
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "definition/definition_text.h"
 #include "platform/platform.h"
 #include "store/store.h"
+#include "support/definition_text.h"
 
 namespace qorvcfg {
 namespace {

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "definition/definition.h"
-#include "definition/definition_text.h"
 #include "markup/markup.h"
 #include "store/loaded_value_matching.h"
 #include "store/store.h"
+#include "support/definition_text.h"
 
 namespace qorvcfg {
 namespace {

@@ -9,7 +9,6 @@
 #include <set>
 #include <vector>
 
-#include "definition/definition_text.h"
 #include "platform/platform.h"
 #include "store/store.h"
 
@@ -191,38 +190,6 @@ TEST(ValueIndex, StoreIndexPlacesValuesExactlyAsADescentWould) {
     EXPECT_EQ(IndexDestroy(reference, nullptr), Zel_OK);
     IndexRetire(&store);
   }
-}
-
-// A key member changed in place reorders its structure inside the index
-// that holds it: that index must go on finding values by descent. Keys 1, 2
-// and 3 loaded in order leave 2 at the root; 3 becomes 0; a new structure
-// with key 1 then meets the stored 1 below the root.
-TEST(ValueIndex, AChangedKeyMemberKeepsDuplicatesFound) {
-  ConfigHandle *handle = nullptr;
-  ASSERT_EQ(test::CreateFromText(R"(<config_define><item><name>s</name><type>structure</type>
-      <number>0</number><item><name>id</name><type>integer</type><identifier>TRUE</identifier>
-      </item></item></config_define>)",
-                                 &handle),
-            Zel_OK);
-  ASSERT_EQ(Zel_ConfigReadFromData(
-                "<config><s><id>1</id></s><s><id>2</id></s><s><id>3</id></s></config>", handle),
-            Zel_OK);
-  DataRecord *listed[3] = {};
-  std::uint32_t count = 3;
-  ASSERT_EQ(Zel_DataGet(handle, "s", listed, &count), Zel_OK);
-  DataRecord *key = nullptr;
-  count = 1;
-  ASSERT_EQ(Zel_DataGetFromData(listed[0], "id", &key, &count), Zel_OK);
-  const std::int64_t zero = 0, one = 1;
-  ASSERT_EQ(Zel_DataChangeToData(listed[0], key, &zero), Zel_OK);
-
-  DataRecord *added = nullptr;
-  ASSERT_EQ(Zel_DataDefaultCreate(handle, "s", &added), Zel_OK);
-  ASSERT_EQ(Zel_DataDefaultCreateFromData(added, "id", &key), Zel_OK);
-  ASSERT_EQ(Zel_DataChangeToData(added, key, &one), Zel_OK);
-  ASSERT_EQ(Zel_DataAddToData(added, key), Zel_OK);
-  EXPECT_EQ(Zel_DataAdd(handle, added), Zel_EEXIST);
-  Zel_ConfigDestroy(handle);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "e2e/config_helpers.h"
 #include "platform/platform.h"
+#include "support/definition_text.h"
 #include "support/fault_sweep.h"
 #include "support/small_stack.h"
 #include "writer/output_buffer.h"
@@ -48,10 +49,8 @@ DeepConfig MakeDeepConfig(int levels) {
     deep.expected += std::string(2 * i, ' ') + "</n>\n";
   }
   deep.expected += "</config>\n";
-  const std::string path = TempPath("deep.def.xml");
-  WriteFile(path, definition + "</config_define>");
   ConfigHandle *handle = nullptr;
-  EXPECT_EQ(Zel_ConfigCreate(path.c_str(), &handle), Zel_OK);
+  EXPECT_EQ(CreateFromText(definition + "</config_define>", &handle), Zel_OK);
   deep.handle.reset(handle);
   if (handle != nullptr) {
     EXPECT_EQ(Zel_ConfigReadFromData((data + "</config>").c_str(), handle), Zel_OK);

@@ -1,4 +1,4 @@
-// Definition files written from text for the tests of this folder.
+// Definition files written from text, for tests that need a definition of their own.
 #pragma once
 
 #include <string>
