@@ -39,6 +39,46 @@ void Report(ReadDiagnostics *diagnostics, QorvcfgDiagnosticKind kind, const Mark
   diagnostics->Report(kind, element->offset, NameOf(element), message.Text(), related);
 }
 
+// What was left out, reported only with a reporter. Out of line and cold, so
+// that the hot paths carry no message buffers.
+enum class LeftOut { kDuplicate, kUnknown, kNumberReached, kEmptyStructure };
+
+[[gnu::cold, gnu::noinline]] void ReportLeftOut(ReadDiagnostics *diagnostics, LeftOut why,
+                                                const MarkupElement *element,
+                                                std::uint64_t detail = 0,
+                                                std::uint32_t related = kNoOffset) {
+  MessageText message;
+  message.Add(NameOf(element));
+  switch (why) {
+    case LeftOut::kDuplicate:
+      message.Add(": equal to an earlier sibling");
+      Report(diagnostics, QORVCFG_DIAG_DUPLICATE, element, message, related);
+      return;
+    case LeftOut::kUnknown:
+      message.Add(": no such item at this level");
+      Report(diagnostics, QORVCFG_DIAG_UNKNOWN_ELEMENT, element, message);
+      return;
+    case LeftOut::kNumberReached:
+      message.Add(": number of values ").AddInteger(static_cast<std::int64_t>(detail));
+      message.Add(" reached");
+      Report(diagnostics, QORVCFG_DIAG_NUMBER_REACHED, element, message);
+      return;
+    case LeftOut::kEmptyStructure:
+      message.Add(": none of its children was accepted");
+      Report(diagnostics, QORVCFG_DIAG_EMPTY_STRUCTURE, element, message);
+      return;
+  }
+}
+
+[[gnu::cold, gnu::noinline]] void ReportNotConverted(ReadDiagnostics *diagnostics,
+                                                     const ElementDescriptor *row,
+                                                     const MarkupElement *element,
+                                                     ResultCode result) {
+  MessageText message;
+  DescribeConversionFailure(row, element, result, &message);
+  Report(diagnostics, QORVCFG_DIAG_NOT_CONVERTED, element, message);
+}
+
 // Keeps node at level unless an equal sibling was accepted before.
 void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t position,
             const MarkupElement *element, ConvertedNode *node, ReadDiagnostics *diagnostics) {
@@ -48,9 +88,7 @@ void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t po
     std::uint32_t earlier = kNoOffset;
     if (level->sink->find_equal(level->sink->context, node, &earlier)) {
       if (diagnostics != nullptr) {
-        MessageText message;
-        message.Add(NameOf(element)).Add(": equal to an earlier sibling");
-        Report(diagnostics, QORVCFG_DIAG_DUPLICATE, element, message, earlier);
+        ReportLeftOut(diagnostics, LeftOut::kDuplicate, element, 0, earlier);
       }
       ReleaseNodeList(node, level->nodes);
       return;
@@ -65,9 +103,7 @@ void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t po
       level->Counters()[position] == 0 ? nullptr : level->accepted.FindEqual(node, level->head);
   if (equal != nullptr) {
     if (diagnostics != nullptr) {
-      MessageText message;
-      message.Add(NameOf(element)).Add(": equal to an earlier sibling");
-      Report(diagnostics, QORVCFG_DIAG_DUPLICATE, element, message, equal->offset);
+      ReportLeftOut(diagnostics, LeftOut::kDuplicate, element, 0, equal->offset);
     }
     ReleaseNodeList(node, level->nodes);
     return;
@@ -88,19 +124,12 @@ const ElementDescriptor *Offer(ConversionLevel *level, const MarkupElement *elem
                                std::size_t *position, ReadDiagnostics *diagnostics) {
   const ElementDescriptor *row = LevelFindRow(level, element, position);
   if (row == nullptr) {
-    if (diagnostics != nullptr) {
-      MessageText message;
-      message.Add(NameOf(element)).Add(": no such item at this level");
-      Report(diagnostics, QORVCFG_DIAG_UNKNOWN_ELEMENT, element, message);
-    }
+    if (diagnostics != nullptr) ReportLeftOut(diagnostics, LeftOut::kUnknown, element);
     return nullptr;
   }
   if (row->limit != 0 && level->Counters()[*position] >= row->limit) {
     if (diagnostics != nullptr) {
-      MessageText message;
-      message.Add(NameOf(element)).Add(": number of values ");
-      message.AddInteger(static_cast<std::int64_t>(row->limit)).Add(" reached");
-      Report(diagnostics, QORVCFG_DIAG_NUMBER_REACHED, element, message);
+      ReportLeftOut(diagnostics, LeftOut::kNumberReached, element, row->limit);
     }
     return nullptr;
   }
@@ -110,9 +139,7 @@ const ElementDescriptor *Offer(ConversionLevel *level, const MarkupElement *elem
   const ResultCode result = ConvertByKind(row, element, &node, level->nodes);
   if (result != Zel_OK) {
     if (diagnostics != nullptr && result != Zel_ENOMEM) {
-      MessageText message;
-      DescribeConversionFailure(row, element, result, &message);
-      Report(diagnostics, QORVCFG_DIAG_NOT_CONVERTED, element, message);
+      ReportNotConverted(diagnostics, row, element, result);
     }
     return nullptr;
   }
@@ -256,11 +283,7 @@ void LevelConvertElement(ConversionLevel *base, const MarkupElement *element,
     stack.Pop();
     ConversionLevel *parent = stack.Size() != 0 ? &stack.Top().level : base;
     if (children == nullptr) {
-      if (diagnostics != nullptr) {
-        MessageText message;
-        message.Add(NameOf(owner)).Add(": none of its children was accepted");
-        Report(diagnostics, QORVCFG_DIAG_EMPTY_STRUCTURE, owner, message);
-      }
+      if (diagnostics != nullptr) ReportLeftOut(diagnostics, LeftOut::kEmptyStructure, owner);
       continue;
     }
     ConvertedNode *node = NewNode(ValueKind::kNested, base->nodes);
