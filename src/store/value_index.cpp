@@ -249,6 +249,17 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
     return found;
   }
   const DataValue *value = ValueOfNode(node);
+  if (index->root == nullptr) {
+    // The first value is both ends, and the index starts afresh.
+    std::uint32_t flags = index->flags & ~kIndexInContentOrder;
+    if (value->record.type == Zel_TYPE_INTEGER || HasContentOrder(value)) {
+      flags |= kIndexInContentOrder;
+    }
+    index->root = node;
+    index->count += 1;
+    index->flags = flags | kIndexLastAtGreatest | kIndexLastAtLeast;
+    return Zel_OK;
+  }
   const bool was_ordered = IndexInContentOrder(index);
   const bool ordered =
       was_ordered && (value->record.type == Zel_TYPE_INTEGER || HasContentOrder(value));
