@@ -183,27 +183,29 @@ constexpr std::size_t kInlineTextBytes = sizeof(DataPayload) - sizeof(char *);
 
 // Moves a short text that the value owns on the heap into its payload. Only
 // for values whose text no host has seen yet.
+// Copies a text of size bytes, its end included, into the payload after the
+// text pointer when it fits there; false when it does not.
+bool KeepInPayload(DataRecord *record, const char *text, std::size_t size) {
+  if (size > kInlineTextBytes) return false;
+  char *room = reinterpret_cast<char *>(&record->payload) + sizeof(char *);
+  std::memcpy(room, text, size);
+  record->payload.text = room;
+  return true;
+}
+
 void MoveTextInline(DataRecord *record) {
   if (record->type != Zel_TYPE_STRING && record->type != Zel_TYPE_ENUMERATION) return;
   char *text = record->payload.text;
   char *room = reinterpret_cast<char *>(&record->payload) + sizeof(char *);
   if (text == nullptr || text == room) return;
-  const std::size_t size = std::strlen(text) + 1;
-  if (size > kInlineTextBytes) return;
-  std::memcpy(room, text, size);
-  record->payload.text = room;
-  platform::Free(text);
+  if (KeepInPayload(record, text, std::strlen(text) + 1)) platform::Free(text);
 }
 
 }  // namespace
 
 ResultCode RecordCopyText(DataRecord *record, const char *text) {
-  const std::size_t size = std::strlen(text) + 1;
-  if (size > kInlineTextBytes) return DuplicateText(text, &record->payload.text);
-  char *room = reinterpret_cast<char *>(&record->payload) + sizeof(char *);
-  std::memcpy(room, text, size);
-  record->payload.text = room;
-  return Zel_OK;
+  if (KeepInPayload(record, text, std::strlen(text) + 1)) return Zel_OK;
+  return DuplicateText(text, &record->payload.text);
 }
 
 ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,

@@ -12,23 +12,31 @@ namespace qorvcfg {
 namespace {
 
 // The value type a node kind is loaded as; 0 for kinds that never load.
+// The node kinds that load as values, beside the value type of each.
+struct LoadedKind {
+  ValueKind kind;
+  ItemType type;
+};
+constexpr LoadedKind kLoadedKinds[] = {
+    {ValueKind::kInteger, Zel_TYPE_INTEGER},     {ValueKind::kString, Zel_TYPE_STRING},
+    {ValueKind::kBoolean, Zel_TYPE_BOOLEAN},     {ValueKind::kIpAddress, Zel_TYPE_IPADDR},
+    {ValueKind::kKeyword, Zel_TYPE_ENUMERATION}, {ValueKind::kNested, Zel_TYPE_STRUCTURE},
+};
+
+// The value type a node kind is loaded as; 0 for kinds that never load.
 ItemType LoadedType(ValueKind kind) {
-  switch (kind) {
-    case ValueKind::kInteger:
-      return Zel_TYPE_INTEGER;
-    case ValueKind::kString:
-      return Zel_TYPE_STRING;
-    case ValueKind::kBoolean:
-      return Zel_TYPE_BOOLEAN;
-    case ValueKind::kIpAddress:
-      return Zel_TYPE_IPADDR;
-    case ValueKind::kKeyword:
-      return Zel_TYPE_ENUMERATION;
-    case ValueKind::kNested:
-      return Zel_TYPE_STRUCTURE;
-    default:
-      return Zel_TYPE_NONE;
+  for (const LoadedKind &row : kLoadedKinds) {
+    if (row.kind == kind) return row.type;
   }
+  return Zel_TYPE_NONE;
+}
+
+// The node kind a value type is loaded from.
+ValueKind NodeKindOf(ItemType type) {
+  for (const LoadedKind &row : kLoadedKinds) {
+    if (row.type == type) return row.kind;
+  }
+  return ValueKind::kNone;
 }
 
 const ConvertedNode *FirstNamedNode(const ConvertedNode *list, const char *name) {
@@ -120,26 +128,6 @@ NodeValue ScalarOf(const DataValue *value) {
       break;
   }
   return scalar;
-}
-
-// The node kind a value type is loaded from.
-ValueKind NodeKindOf(ItemType type) {
-  switch (type) {
-    case Zel_TYPE_INTEGER:
-      return ValueKind::kInteger;
-    case Zel_TYPE_STRING:
-      return ValueKind::kString;
-    case Zel_TYPE_BOOLEAN:
-      return ValueKind::kBoolean;
-    case Zel_TYPE_IPADDR:
-      return ValueKind::kIpAddress;
-    case Zel_TYPE_ENUMERATION:
-      return ValueKind::kKeyword;
-    case Zel_TYPE_STRUCTURE:
-      return ValueKind::kNested;
-    default:
-      return ValueKind::kNone;
-  }
 }
 
 }  // namespace
