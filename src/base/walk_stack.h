@@ -1,6 +1,10 @@
 // The explicit stack of a walk that must not recurse: the first frames in
 // place, more on the platform heap, growing by doubling. Frames are plain
 // records, moved with memcpy.
+//
+// What holds: the stack owns its heap block (none while the frames fit in
+// place) and frees it when it is destroyed. A push that cannot grow the
+// stack fails and leaves the frames as they were.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,13 @@
 // Definitions: the definition file's grammar, item definitions built from it,
 // and the data grammar derived from them at every read.
+//
+// Who owns what: an item owns its name, its texts, its default's payload,
+// its word list, its bounds and its children; a chain of items belongs to
+// its handle (ReleaseItemList frees it). The definition grammars are
+// constant tables. A data grammar is built for one read and freed after it;
+// its rows point at the items' names and words, which outlive it.
+// What a failure leaves: nothing; a build that runs out of memory frees
+// what it made.
 #pragma once
 
 #include "qorvcfg.h"

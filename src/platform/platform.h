@@ -1,6 +1,10 @@
 // The only code that touches the operating system: heap, files and mutexes.
 // win32.cpp makes the Windows calls; posix.cpp gives the same results on
 // Linux, Windows error numbers included.
+//
+// What holds: every allocation of the library comes from Allocate or
+// AllocateZeroed and goes back through Free. The shipped library keeps no
+// state here; the fault-injection counters exist only in the test build.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,18 @@
-// Schema conversion: grammar rows, converted nodes, the conversion driver and
-// the per-kind conversions with their text helpers.
+// Conversion of elements into typed nodes against a grammar.
+//
+// Who owns what:
+// - A grammar is a chain of rows that its maker owns (constant tables, or a
+//   data grammar built for one read); nodes and levels only point at rows.
+// - A node owns its value: a text, a host name, a word list, nested nodes.
+//   A node that came from a NodeSource borrows its texts from the input
+//   instead, and goes back to the source rather than to the heap.
+// - A conversion level owns its counter table and duplicate table until
+//   LevelFinish, and its accepted nodes until it hands them on (to its
+//   caller, or one by one to a RootNodeSink, which then owns them).
+// What holds: nodes of a level are kept in input order; no two accepted
+//   siblings compare equal; nothing recurses on the depth of the input.
+// What a failure leaves: a conversion that fails gives no node and frees
+//   what it made; running out of memory in a level drops the element.
 #pragma once
 
 #include <bit>

@@ -162,12 +162,6 @@ void UnlinkValue(DataValue *value) {
   value->container = nullptr;
 }
 
-void ValueUnlinkRelease(void *value) {
-  auto *v = static_cast<DataValue *>(value);
-  UnlinkValue(v);
-  ValueRelease(v);
-}
-
 DataValue *NewValue(ItemDefinition *item, ValuePool *pool) {
   DataValue *value = PoolTake(pool);
   if (value == nullptr) return nullptr;
@@ -232,6 +226,9 @@ void LinkValue(DataContainer *container, DataValue *value) {
   value->container = container;
 }
 
+namespace {
+
+// Builds an unlinked value from the item's default, in the pool.
 ResultCode ValueFromDefault(ItemDefinition *item, ValuePool *pool, DataRecord **out) {
   if (item == nullptr || out == nullptr) return Zel_EINVAL;
   DataValue *value = NewValue(item, pool);
@@ -273,6 +270,8 @@ ResultCode ValueFromDefault(ItemDefinition *item, ValuePool *pool, DataRecord **
   *out = &value->record;
   return Zel_OK;
 }
+
+}  // namespace
 
 ResultCode HandleValueFromDefault(ConfigHandle *handle, ItemDefinition *item, DataRecord **out) {
   return ValueFromDefault(item, &StateOf(handle)->orphans, out);

@@ -1,6 +1,8 @@
 // An ordered set of value pointers: an AVL tree with parent links, a tag that
 // marks it live, and a mutex held for each operation. Walks use parent links
 // only: no recursion, no stack, no allocation.
+#include "store/value_index.h"
+
 #include "platform/platform.h"
 #include "store/store.h"
 
@@ -8,6 +10,9 @@ namespace qorvcfg {
 namespace {
 
 using platform::MutexGuard;
+
+ValueIndexNode *RotateRight(ValueIndexNode *x);
+ValueIndexNode *RotateLeft(ValueIndexNode *x);
 
 // A node that the index allocates itself, for a value it does not hold.
 struct OwnedNode {
@@ -348,8 +353,6 @@ void Unhook(ValueIndex *index, ValueIndexNode *d) {
   }
 }
 
-}  // namespace
-
 ValueIndexNode *RotateRight(ValueIndexNode *x) {
   ValueIndexNode *y = x->left;
   x->left = y->right;
@@ -373,6 +376,8 @@ ValueIndexNode *RotateLeft(ValueIndexNode *x) {
   x->parent = y;
   return y;
 }
+
+}  // namespace
 
 void *IndexNodeValue(const ValueIndex *index, const ValueIndexNode *node) {
   if ((index->flags & kIndexNodesInValues) != 0) return ValueOfNode(node);

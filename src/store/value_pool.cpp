@@ -1,6 +1,8 @@
 // The slots that hold a handle's values: aligned blocks taken from the heap
 // in runs that grow, a free list of given-back slots, and a small lock held
 // only while a slot is taken or given back.
+#include "store/value_pool.h"
+
 #include <cstring>
 #include <thread>
 

@@ -1,5 +1,9 @@
 // The writer's output: bytes collect in one heap block and go to the file in
 // large pieces. A failed write of a piece is ignored and writing goes on.
+//
+// What holds: the buffer borrows its block (kOutputBlockSize bytes) and the
+// file from the writer, which outlive it; at most kOutputCapacity bytes wait
+// to be written.
 #pragma once
 
 #include <cstddef>
