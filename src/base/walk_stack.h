@@ -11,6 +11,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "platform/assert.h"
 #include "platform/platform.h"
 
 namespace qorvcfg {
@@ -48,8 +49,14 @@ class WalkStack {
   }
   [[nodiscard]] std::size_t Size() const { return size_; }
   [[nodiscard]] bool Empty() const { return size_ == 0; }
-  [[nodiscard]] Frame &Top() { return frames_[size_ - 1]; }
-  Frame Pop() { return frames_[--size_]; }
+  [[nodiscard]] Frame &Top() {
+    QORVCFG_ASSERT(size_ != 0, "the top of an empty stack");
+    return frames_[size_ - 1];
+  }
+  Frame Pop() {
+    QORVCFG_ASSERT(size_ != 0, "a pop from an empty stack");
+    return frames_[--size_];
+  }
 
  private:
   Frame in_place_[kInPlace];

@@ -46,6 +46,11 @@ void FailFileCall(FileCall call, std::uint64_t nth);
 [[nodiscard]] std::uint64_t FileCallsSinceArm(FileCall call);
 // True when this call must fail (counts the call); used by the platform files.
 [[nodiscard]] bool InjectedFileFailure(FileCall call);
+
+// Every injected failure, of the heap or of a file call, passes through this
+// function just before it strikes (it gives true): a breakpoint on it stops
+// a test where its fault begins.
+bool InjectedFault();
 #endif
 
 // ---- Files ----------------------------------------------------------------

@@ -178,7 +178,9 @@ void LevelConvertElement(ConversionLevel *level, const MarkupElement *element,
 [[nodiscard]] const ElementDescriptor *LevelFindRow(ConversionLevel *level,
                                                     const MarkupElement *element,
                                                     std::size_t *position);
-// The first row of the grammar named name (length bytes), or null.
+// The first row of the grammar named name (length bytes), or null. Reads 8
+// bytes from name whatever length is: name must lie in an input buffer,
+// which ends in kInputPadding zero bytes (markup/markup.h).
 [[nodiscard]] const ElementDescriptor *FindRow(const ElementDescriptor *grammar, const char *name,
                                                std::size_t length, std::size_t *position);
 

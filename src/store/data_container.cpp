@@ -3,6 +3,7 @@
 
 #include "base/text_copy.h"
 #include "definition/definition.h"
+#include "platform/assert.h"
 #include "platform/platform.h"
 #include "store/store.h"
 
@@ -198,6 +199,9 @@ void MoveTextInline(DataRecord *record) {
 }  // namespace
 
 ResultCode RecordCopyText(DataRecord *record, const char *text) {
+  QORVCFG_ASSERT(record->type == Zel_TYPE_STRING || record->type == Zel_TYPE_ENUMERATION,
+                 "only a string or an enumeration keeps one text");
+  QORVCFG_ASSERT(text != nullptr, "a text to copy");
   if (KeepInPayload(record, text, std::strlen(text) + 1)) return Zel_OK;
   return DuplicateText(text, &record->payload.text);
 }
@@ -211,6 +215,9 @@ ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position
 
 ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
                                     DataValue *value) {
+  QORVCFG_ASSERT(position < container->count && container->items[position] == value->item,
+                 "the value's item sits at position in the container");
+  QORVCFG_ASSERT(!IsLinked(value), "the value is in no container yet");
   const ResultCode result = IndexInsertNode(container->indexes[position], &value->node);
   if (result != Zel_OK) return result;
   LinkValue(container, value);
@@ -218,6 +225,7 @@ ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t posi
 }
 
 void LinkValue(DataContainer *container, DataValue *value) {
+  QORVCFG_ASSERT(!IsLinked(value), "a value is linked in one container at a time");
   ListLinks *head = ListHead(container);
   value->links.next = head;
   value->links.prev = head->prev;

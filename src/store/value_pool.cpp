@@ -6,6 +6,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/assert.h"
 #include "platform/platform.h"
 #include "store/store.h"
 
@@ -124,6 +125,7 @@ DataValue *PoolTake(ValuePool *pool) {
 void PoolGiveBack(DataValue *value) {
   ValuePool *pool = PoolOf(value);
   PoolLock guard(pool);
+  QORVCFG_ASSERT(value->links.prev != FreeMark(pool), "the slot is given back twice");
   value->links.prev = FreeMark(pool);
   value->links.next = reinterpret_cast<ListLinks *>(pool->free_slots);
   pool->free_slots = value;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/assert.h"
 #include "platform/platform.h"
 
 namespace qorvcfg::writer {
@@ -33,10 +34,15 @@ class OutputBuffer {
   // go. Up to kOverCopy bytes may be stored from there; Advance says how many
   // count.
   [[nodiscard]] char *Room(std::size_t size) {
+    QORVCFG_ASSERT(size <= kOutputCapacity, "room for more than the buffer holds");
     if (size > static_cast<std::size_t>(limit_ - at_)) Flush();
     return at_;
   }
-  void Advance(std::size_t size) { at_ += size; }
+  void Advance(std::size_t size) {
+    QORVCFG_ASSERT(size <= static_cast<std::size_t>(limit_ + kOverCopy - at_),
+                   "advancing past the room made");
+    at_ += size;
+  }
 
   void Put(const char *bytes, std::size_t size) {
     if (size <= static_cast<std::size_t>(limit_ - at_)) {
