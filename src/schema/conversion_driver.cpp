@@ -329,7 +329,7 @@ ResultCode ConvertNested(const MarkupElement *element, const ElementDescriptor *
 // loading two siblings that its index would refuse as equal.
 ResultCode FindDuplicateNode(const ConvertedNode *node, const ConvertedNode *accepted) {
   for (; accepted != nullptr; accepted = accepted->next) {
-    if (CompareNodes(accepted, node)) return Zel_EEXIST;
+    if (NodesEqual(accepted, node)) return Zel_EEXIST;
   }
   return Zel_OK;
 }

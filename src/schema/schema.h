@@ -165,8 +165,7 @@ void LevelConvertElement(ConversionLevel *level, const MarkupElement *element,
 [[nodiscard]] ConvertedNode *LevelFinish(ConversionLevel *level);
 [[nodiscard]] ResultCode FindDuplicateNode(const ConvertedNode *node,
                                            const ConvertedNode *accepted);
-[[nodiscard]] bool CompareNodes(const ConvertedNode *a, const ConvertedNode *b);
-[[nodiscard]] bool CompareNestedNodes(const ConvertedNode *a, const ConvertedNode *b);
+[[nodiscard]] bool NodesEqual(const ConvertedNode *a, const ConvertedNode *b);
 // Equality of texts (null equals only null) and of addresses as siblings
 // compare them: the form, then the host name or the family and its bytes; an
 // unknown form or family is never equal.
@@ -246,6 +245,29 @@ void DescribeConversionFailure(const ElementDescriptor *row, const MarkupElement
 // Sets a new node's text: a copy, or with a source the text itself.
 [[nodiscard]] ResultCode SetNodeText(ConvertedNode *node, const char *text,
                                      const NodeSource *source);
+// Moves a node's text out of the node (null for no node, or one whose value
+// was taken); the caller owns it and the node holds nothing.
+[[nodiscard]] char *TakeNodeText(ConvertedNode *node);
+
+// Converted nodes collected by the names of their rows, into the fields of a
+// record of Nodes: a later node of a row takes the place of an earlier one.
+template <typename Nodes>
+struct NodeSlot {
+  const char *row;
+  ConvertedNode *Nodes::*slot;
+};
+// Puts the node into the slot its row names; false when no slot does.
+template <typename Nodes, std::size_t kCount>
+bool PutInSlot(const NodeSlot<Nodes> (&slots)[kCount], ConvertedNode *node, Nodes *nodes) {
+  for (const NodeSlot<Nodes> &slot : slots) {
+    if (SameText(node->descriptor->name, slot.row)) {
+      nodes->*(slot.slot) = node;
+      return true;
+    }
+  }
+  return false;
+}
+
 // Gives back a node that holds nothing: to its source, or to the heap.
 void DiscardNode(ConvertedNode *node, NodeSource *source);
 

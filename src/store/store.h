@@ -42,9 +42,6 @@ struct ListLinks {
   ListLinks *prev;
 };
 
-// The loader names the handle's pool by this older name.
-using OrphanList = ValuePool;
-
 struct DataValue {
   ListLinks links;
   ItemDefinition *item;
@@ -53,28 +50,55 @@ struct DataValue {
   DataRecord record;
 };
 
+// ---- Layout helpers: the one place each layout trick lives ----
+// The value whose record the host holds.
 [[nodiscard]] inline DataValue *ValueFromRecord(DataRecord *record) {
   return reinterpret_cast<DataValue *>(reinterpret_cast<char *>(record) -
                                        offsetof(DataValue, record));
 }
+
+// A value's links are its first field, so a link of a value list (or of the
+// pool's free list) is the value itself; null stays null.
+static_assert(offsetof(DataValue, links) == 0, "a value begins with its links");
+[[nodiscard]] inline DataValue *ValueOfLinks(ListLinks *links) {
+  return reinterpret_cast<DataValue *>(links);
+}
+[[nodiscard]] inline const DataValue *ValueOfLinks(const ListLinks *links) {
+  return reinterpret_cast<const DataValue *>(links);
+}
+[[nodiscard]] inline ListLinks *LinksOf(DataValue *value) {
+  return reinterpret_cast<ListLinks *>(value);
+}
+
+// A container's first two fields, next and prev, are the head of its list.
+static_assert(offsetof(DataContainer, next) == offsetof(ListLinks, next) &&
+                  offsetof(DataContainer, prev) == offsetof(ListLinks, prev) &&
+                  sizeof(DataContainer::next) == sizeof(ListLinks *) &&
+                  sizeof(DataContainer::prev) == sizeof(ListLinks *),
+              "a container begins with the head of its list");
 [[nodiscard]] inline ListLinks *ListHead(DataContainer *container) {
   return reinterpret_cast<ListLinks *>(container);
 }
-[[nodiscard]] inline bool IsLinked(const DataValue *value) { return value->container != nullptr; }
+[[nodiscard]] inline const ListLinks *ListHead(const DataContainer *container) {
+  return reinterpret_cast<const ListLinks *>(container);
+}
+
 // The value whose nested container this is.
 [[nodiscard]] inline DataValue *OwnerOfNested(DataContainer *nested) {
   return reinterpret_cast<DataValue *>(reinterpret_cast<char *>(nested) -
                                        offsetof(DataValue, record.nested));
 }
 
+[[nodiscard]] inline bool IsLinked(const DataValue *value) { return value->container != nullptr; }
+
 [[nodiscard]] inline DataValue *ValueOfNode(const ValueIndexNode *node) {
   return reinterpret_cast<DataValue *>(
       reinterpret_cast<char *>(const_cast<ValueIndexNode *>(node)) - offsetof(DataValue, node));
 }
 
-void ContainerMakeEmpty(DataContainer *container);
+void ContainerInitEmpty(DataContainer *container);
 [[nodiscard]] ResultCode ContainerInit(DataContainer *container, ItemDefinition *items);
-void ContainerClear(DataContainer *container);
+void ContainerRelease(DataContainer *container);
 void ValueRelease(DataValue *value);
 // A new unlinked value of the item, from the pool, with an empty nested
 // container and no payload; null when memory ran out.
@@ -88,19 +112,16 @@ void ValueRelease(DataValue *value);
 [[nodiscard]] ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
                                                   DataValue *value);
 // Releases every value of the container and keeps its items and indexes.
-void ContainerEmpty(DataContainer *container);
+void ContainerReleaseValues(DataContainer *container);
 // Appends the value to the container's list (no index is touched).
 void LinkValue(DataContainer *container, DataValue *value);
 void UnlinkValue(DataValue *value);
 // Frees a container's own block (items, indexes and their locks); its values
 // are not touched.
-void ContainerFreeBlock(DataContainer *container);
+void ContainerReleaseBlock(DataContainer *container);
 // Sets a string or enumeration record's text to a copy of text, inside the
 // payload when it fits. Only for a value no host has seen.
 [[nodiscard]] ResultCode RecordCopyText(DataRecord *record, const char *text);
-// Releases the texts a payload of the type owns (a text kept in the payload
-// itself is not freed).
-void ReleaseOwnedTexts(DataRecord *record);
 
 // Position of an item in the container's item array by exact name; -1 if none.
 [[nodiscard]] std::int64_t FindItemByName(const DataContainer *container, const char *name);
@@ -126,7 +147,7 @@ void ReleaseOwnedTexts(DataRecord *record);
 [[nodiscard]] ResultCode ReadConfigReporting(std::uint32_t mode, const char *input,
                                              ConfigHandle *handle, ReadDiagnostics *diagnostics);
 [[nodiscard]] ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container,
-                                            OrphanList *orphans);
+                                            ValuePool *pool);
 
 // ---- Queries ----------------------------------------------------------------------
 [[nodiscard]] ResultCode ContainerGetValues(DataContainer *container, const char *name,
@@ -148,7 +169,7 @@ void ReleaseOwnedTexts(DataRecord *record);
 // The handle with what the library keeps beside the fields the host sees.
 struct HandleState {
   ConfigHandle handle;
-  ValuePool orphans;  // every value of the handle, linked or not
+  ValuePool values;  // every value of the handle, linked or not
 };
 
 [[nodiscard]] inline HandleState *StateOf(ConfigHandle *handle) {
