@@ -11,12 +11,19 @@
 namespace qorvcfg {
 namespace {
 
-char *TakeNodeText(ConvertedNode *node) {
-  if (node == nullptr || node->kind == ValueKind::kNone) return nullptr;
-  char *text = node->value.text;
-  node->kind = ValueKind::kNone;
-  return text;
-}
+struct HeaderNodes {
+  ConvertedNode *name = nullptr;
+  ConvertedNode *description = nullptr;
+  ConvertedNode *dispstring = nullptr;
+  ConvertedNode *hidden = nullptr;
+};
+
+constexpr NodeSlot<HeaderNodes> kHeaderSlots[] = {
+    {"name", &HeaderNodes::name},
+    {"description", &HeaderNodes::description},
+    {"dispstring", &HeaderNodes::dispstring},
+    {"hidden", &HeaderNodes::hidden},
+};
 
 // Builds the handle from the converted children of the root; null when
 // memory ran out (nothing left behind).
@@ -25,23 +32,12 @@ HandleState *BuildHandle(ConvertedNode *nodes, ReadDiagnostics *diagnostics) {
   if (block == nullptr) return nullptr;
   auto *state = new (block) HandleState{};
 
-  ConvertedNode *name = nullptr;
-  ConvertedNode *description = nullptr;
-  ConvertedNode *dispstring = nullptr;
-  ConvertedNode *hidden = nullptr;
+  HeaderNodes header;
   ItemDefinition *items = nullptr;
   ItemDefinition *last = nullptr;
   for (ConvertedNode *node = nodes; node != nullptr; node = node->next) {
-    const char *row = node->descriptor->name;
-    if (std::strcmp(row, "name") == 0) {
-      name = node;
-    } else if (std::strcmp(row, "description") == 0) {
-      description = node;
-    } else if (std::strcmp(row, "dispstring") == 0) {
-      dispstring = node;
-    } else if (std::strcmp(row, "hidden") == 0) {
-      hidden = node;
-    } else if (std::strcmp(row, "item") == 0 && node->kind == ValueKind::kNested) {
+    if (PutInSlot(kHeaderSlots, node, &header)) continue;
+    if (std::strcmp(node->descriptor->name, "item") == 0 && node->kind == ValueKind::kNested) {
       ItemDefinition *item = BuildItemDefinition(node->value.nested, diagnostics, node->offset);
       if (item == nullptr) {
         ReleaseItemList(items);
@@ -61,10 +57,10 @@ HandleState *BuildHandle(ConvertedNode *nodes, ReadDiagnostics *diagnostics) {
     platform::Free(state);
     return nullptr;
   }
-  state->handle.name = TakeNodeText(name);
-  state->handle.description = TakeNodeText(description);
-  state->handle.dispstring = TakeNodeText(dispstring);
-  state->handle.hidden = hidden != nullptr ? hidden->value.boolean : 0;
+  state->handle.name = TakeNodeText(header.name);
+  state->handle.description = TakeNodeText(header.description);
+  state->handle.dispstring = TakeNodeText(header.dispstring);
+  state->handle.hidden = header.hidden != nullptr ? header.hidden->value.boolean : 0;
   state->handle.items = items;
   return state;
 }

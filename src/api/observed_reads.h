@@ -1,6 +1,6 @@
 // The create path with a reporter of what it leaves out or repairs; the
 // plain entry point passes none. (The read path's is the store's
-// ReadConfigReporting.)
+// ReadConfigReporting.) A reporter belongs to its caller.
 #pragma once
 
 #include "qorvcfg.h"

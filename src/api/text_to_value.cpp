@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "base/payload_texts.h"
 #include "base/text_copy.h"
 #include "platform/platform.h"
 #include "qorvcfg_diagnostics.h"
@@ -135,22 +136,7 @@ ResultCode Qorvcfg_ValueFromText(const ItemDefinition *item, const char *text, D
 
 void Qorvcfg_ValueRelease(ItemType type, DataPayload *payload) {
   if (payload == nullptr) return;
-  switch (type) {
-    case Zel_TYPE_STRING:
-      qorvcfg::platform::Free(payload->text);
-      payload->text = nullptr;
-      break;
-    case Zel_TYPE_ENUMERATION:
-      qorvcfg::platform::Free(payload->keyword);
-      payload->keyword = nullptr;
-      break;
-    case Zel_TYPE_IPADDR:
-      qorvcfg::platform::Free(payload->ipaddr.host_name);
-      payload->ipaddr.host_name = nullptr;
-      break;
-    default:
-      break;
-  }
+  qorvcfg::ReleasePayloadTexts(type, payload);
 }
 
 }  // extern "C"

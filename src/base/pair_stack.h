@@ -1,5 +1,8 @@
 // Pairs still to compare when two nested things are compared without
 // recursion.
+//
+// What holds: the stack owns nothing but its frames (a WalkStack); the pairs
+// point at things that must outlive it.
 #pragma once
 
 #include "base/walk_stack.h"

@@ -1,6 +1,12 @@
 // Reports of what a read left out or repaired, with the position of the
 // element in its input. Plain reads carry no reporter (a null pointer), so
 // every report site costs one null check.
+//
+// What holds: a reporter never allocates. It owns the input it was handed
+// with take, and frees it when it is destroyed or handed other input; input
+// handed without take belongs to the caller and must outlive the reports
+// made against it. A MessageText lives on the stack and never fails: what
+// does not fit is cut.
 #pragma once
 
 #include <cstddef>

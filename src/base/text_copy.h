@@ -1,4 +1,7 @@
-// Text copies shared by every subsystem.
+// Text copies shared by every layer.
+//
+// A copy is one block of the platform heap that its caller owns and frees
+// with platform::Free; a copy that fails leaves nothing behind.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,5 @@
-// The length of a character as the reader cuts it.
+// The length of a character as the reader cuts it. A pure function: it owns
+// nothing and never fails.
 #pragma once
 
 #include <cstdint>

@@ -1,12 +1,17 @@
 // The explicit stack of a walk that must not recurse: the first frames in
 // place, more on the platform heap, growing by doubling. Frames are plain
 // records, moved with memcpy.
+//
+// What holds: the stack owns its heap block (none while the frames fit in
+// place) and frees it when it is destroyed. A push that cannot grow the
+// stack fails and leaves the frames as they were.
 #pragma once
 
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
 
+#include "platform/assert.h"
 #include "platform/platform.h"
 
 namespace qorvcfg {
@@ -44,8 +49,14 @@ class WalkStack {
   }
   [[nodiscard]] std::size_t Size() const { return size_; }
   [[nodiscard]] bool Empty() const { return size_ == 0; }
-  [[nodiscard]] Frame &Top() { return frames_[size_ - 1]; }
-  Frame Pop() { return frames_[--size_]; }
+  [[nodiscard]] Frame &Top() {
+    QORVCFG_ASSERT(size_ != 0, "the top of an empty stack");
+    return frames_[size_ - 1];
+  }
+  Frame Pop() {
+    QORVCFG_ASSERT(size_ != 0, "a pop from an empty stack");
+    return frames_[--size_];
+  }
 
  private:
   Frame in_place_[kInPlace];

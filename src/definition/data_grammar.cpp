@@ -36,11 +36,11 @@ void FillRow(const ItemDefinition *item, std::uint32_t position, ElementDescript
   switch (item->type) {
     case Zel_TYPE_INTEGER:
       row->kind = ValueKind::kInteger;
-      row->aux = &item->minimum;  // minimum and maximum lie side by side
+      row->aux = BoundsOf(item);
       break;
     case Zel_TYPE_STRING:
       row->kind = ValueKind::kString;
-      row->aux = &item->minimum;
+      row->aux = BoundsOf(item);
       break;
     case Zel_TYPE_BOOLEAN:
       row->kind = ValueKind::kBoolean;

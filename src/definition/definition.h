@@ -1,5 +1,13 @@
 // Definitions: the definition file's grammar, item definitions built from it,
 // and the data grammar derived from them at every read.
+//
+// Who owns what: an item owns its name, its texts, its default's payload,
+// its word list, its bounds and its children; a chain of items belongs to
+// its handle (ReleaseItemList frees it). The definition grammars are
+// constant tables. A data grammar is built for one read and freed after it;
+// its rows point at the items' names and words, which outlive it.
+// What a failure leaves: nothing; a build that runs out of memory frees
+// what it made.
 #pragma once
 
 #include "qorvcfg.h"
@@ -19,9 +27,15 @@ extern const ElementDescriptor DefinitionHeaderGrammar[5];
 [[nodiscard]] ItemDefinition *BuildItemDefinition(ConvertedNode *nodes,
                                                   ReadDiagnostics *diagnostics = nullptr,
                                                   std::uint32_t offset = kNoOffset);
-// Frees what a payload of the given type owns: the text of a string or
-// enumeration, the host name of an address.
-void ReleasePayloadTexts(ItemType type, DataPayload *payload);
+// An item's minimum and maximum, read as one ConstraintRecord: they follow
+// each other in ItemDefinition as the record's two fields do.
+static_assert(offsetof(ConstraintRecord, minimum) == 0 &&
+                  offsetof(ItemDefinition, maximum) - offsetof(ItemDefinition, minimum) ==
+                      offsetof(ConstraintRecord, maximum),
+              "an item's bounds lie as a ConstraintRecord does");
+[[nodiscard]] inline const ConstraintRecord *BoundsOf(const ItemDefinition *item) {
+  return reinterpret_cast<const ConstraintRecord *>(&item->minimum);
+}
 
 // Releases a chain of items with everything they own, children included.
 void ReleaseItemList(ItemDefinition *first);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/payload_texts.h"
 #include "base/text_copy.h"
 #include "base/walk_stack.h"
 #include "definition/definition.h"
@@ -27,12 +28,7 @@ struct ItemNodes {
   ConvertedNode *maximum = nullptr;
 };
 
-struct NamedSlot {
-  const char *row;
-  ConvertedNode *ItemNodes::*slot;
-};
-
-constexpr NamedSlot kSlots[] = {
+constexpr NodeSlot<ItemNodes> kSlots[] = {
     {"name", &ItemNodes::name},
     {"description", &ItemNodes::description},
     {"dispstring", &ItemNodes::dispstring},
@@ -49,14 +45,6 @@ constexpr NamedSlot kSlots[] = {
 
 constexpr const char *kTypeWords[] = {"integer", "string",      "boolean",
                                       "ipaddr",  "enumeration", "structure"};
-
-// Moves a node's text out of the node.
-char *TakeText(ConvertedNode *node) {
-  if (node == nullptr || node->kind == ValueKind::kNone) return nullptr;
-  char *text = node->value.text;
-  node->kind = ValueKind::kNone;
-  return text;
-}
 
 // The text a node still holds, without taking it.
 const char *PeekText(const ConvertedNode *node) {
@@ -97,7 +85,7 @@ bool FillEnumerationDefault(ItemDefinition *item, ConvertedNode *default_node) {
   if (given != nullptr && IsNameText(given) == Zel_OK) {
     for (const KeywordEntry *e = item->entries; e != nullptr; e = e->next) {
       if (std::strcmp(e->keyword, given) == 0) {
-        item->default_value.payload.keyword = TakeText(default_node);
+        item->default_value.payload.keyword = TakeNodeText(default_node);
         return true;
       }
     }
@@ -127,7 +115,7 @@ bool FillDefault(ItemDefinition *item, ConvertedNode *default_node) {
       if (text != nullptr) {
         const auto length = static_cast<std::int64_t>(std::strlen(text));
         if (length >= item->minimum && length <= item->maximum) {
-          payload.text = TakeText(default_node);
+          payload.text = TakeNodeText(default_node);
           return true;
         }
       }
@@ -262,9 +250,9 @@ bool FinishItem(ItemDefinition *item, ItemNodes &found, std::uint32_t offset,
   }
 
   item->next = nullptr;
-  item->name = TakeText(found.name);
-  item->description = TakeText(found.description);
-  item->dispstring = TakeText(found.dispstring);
+  item->name = TakeNodeText(found.name);
+  item->description = TakeNodeText(found.description);
+  item->dispstring = TakeNodeText(found.dispstring);
   item->hidden = BooleanOr(found.hidden, 0);
   item->number =
       found.number != nullptr ? static_cast<std::uint32_t>(found.number->value.integer) : 1;
@@ -294,9 +282,7 @@ ItemDefinition *BuildItemDefinition(ConvertedNode *nodes, ReadDiagnostics *diagn
     frame.cursor = node->next;
     const char *row = node->descriptor->name;
     if (std::strcmp(row, "item") != 0) {
-      for (const NamedSlot &slot : kSlots) {
-        if (std::strcmp(row, slot.row) == 0) frame.found.*(slot.slot) = node;
-      }
+      (void)PutInSlot(kSlots, node, &frame.found);
       continue;
     }
     if (node->kind != ValueKind::kNested) continue;
@@ -319,14 +305,6 @@ ItemDefinition *BuildItemDefinition(ConvertedNode *nodes, ReadDiagnostics *diagn
     return nullptr;
   }
   return root;
-}
-
-void ReleasePayloadTexts(ItemType type, DataPayload *payload) {
-  if (type == Zel_TYPE_STRING || type == Zel_TYPE_ENUMERATION) {
-    platform::Free(payload->text);
-  } else if (type == Zel_TYPE_IPADDR) {
-    platform::Free(payload->ipaddr.host_name);
-  }
 }
 
 void ReleaseItemList(ItemDefinition *first) {

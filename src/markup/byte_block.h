@@ -1,8 +1,9 @@
 // Sixteen bytes of markup looked at together: each test gives a mask with
 // bit i set when byte i passes it, so that the lexer passes over runs of
-// blanks, names and plain text a block at a time. The input buffer keeps
-// enough zero bytes after its end that a block may start at any position up
-// to the end.
+// blanks, names and plain text a block at a time.
+//
+// What holds: a block is read from any position up to the end of the input,
+// which the input buffer's zero padding makes safe. A block owns nothing.
 #pragma once
 
 #include <cstdint>

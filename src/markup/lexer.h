@@ -3,6 +3,10 @@
 // where a plain tag name stops, where a text stops) and finds each boundary
 // with one bit search; tags with quotes, blanks or UTF-8 sequences and the
 // sequences in texts go on byte by byte in lexer.cpp.
+//
+// What holds: the lexer owns nothing and never allocates; its window only
+// ever covers bytes of the input's buffer, padding included
+// (kInputPadding >= kWindowSize). A token is a span of that buffer.
 #pragma once
 
 #include <cstdint>

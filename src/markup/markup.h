@@ -1,6 +1,12 @@
-// Markup reading: the input, tokens and the element tree. The input is read whole into one buffer;
-// tokens and elements refer to spans of it, and texts are ended in place, so that nothing is copied
-// before conversion copies what it keeps.
+// Markup reading: the input, tokens and the element tree.
+//
+// Who owns what: the input is read whole into one buffer, which the reader
+// owns until SourceRelease hands it on. Tokens and elements refer to spans
+// of it, and texts are ended in place, so that nothing is copied before
+// conversion copies what it keeps. Elements live in an arena that owns
+// them; an element handed to a ChildHandler is valid only during the call.
+// What holds: the buffer is followed by kInputPadding zero bytes; nothing
+// recurses on the depth of the input.
 #pragma once
 
 #include <cstdint>

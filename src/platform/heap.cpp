@@ -61,16 +61,16 @@ std::atomic<std::uint64_t> g_since_arm{0};
 std::atomic<std::int64_t> g_live{0};
 
 // Counts the attempt and says whether it is one that must fail.
-bool InjectedFailure() {
+bool AllocationMustFail() {
   const std::uint64_t attempt = g_since_arm.fetch_add(1) + 1;
   const std::uint64_t fail_at = g_fail_at.load();
   if (fail_at == 0) return false;
-  if (attempt == fail_at) return true;
-  return attempt > fail_at && g_fail_every_after.load();
+  if (attempt == fail_at) return InjectedFault();
+  return attempt > fail_at && g_fail_every_after.load() && InjectedFault();
 }
 
 void *AllocateBlock(std::size_t size, bool zeroed) {
-  if (InjectedFailure()) return nullptr;
+  if (AllocationMustFail()) return nullptr;
 #if defined(QORVCFG_HEAP_LIMIT_BYTES)
   // A build may refuse blocks above a size, as a machine with less memory
   // would: the fuzz targets use it so that a huge request (a string item's
@@ -133,7 +133,14 @@ std::uint64_t FileCallsSinceArm(FileCall call) { return FaultsOf(call).since_arm
 bool InjectedFileFailure(FileCall call) {
   FileCallFaults &faults = FaultsOf(call);
   const std::uint64_t attempt = faults.since_arm.fetch_add(1) + 1;
-  return attempt == faults.fail_at.load();
+  return attempt == faults.fail_at.load() && InjectedFault();
+}
+
+// Kept out of line and free of side effects the compiler could see through,
+// so that a breakpoint here always stops.
+[[gnu::noinline]] bool InjectedFault() {
+  asm volatile("" ::: "memory");
+  return true;
 }
 
 #endif  // QORVCFG_TEST_HOOKS

@@ -1,6 +1,10 @@
 // The only code that touches the operating system: heap, files and mutexes.
 // win32.cpp makes the Windows calls; posix.cpp gives the same results on
 // Linux, Windows error numbers included.
+//
+// What holds: every allocation of the library comes from Allocate or
+// AllocateZeroed and goes back through Free. The shipped library keeps no
+// state here; the fault-injection counters exist only in the test build.
 #pragma once
 
 #include <cstddef>
@@ -42,6 +46,11 @@ void FailFileCall(FileCall call, std::uint64_t nth);
 [[nodiscard]] std::uint64_t FileCallsSinceArm(FileCall call);
 // True when this call must fail (counts the call); used by the platform files.
 [[nodiscard]] bool InjectedFileFailure(FileCall call);
+
+// Every injected failure, of the heap or of a file call, passes through this
+// function just before it strikes (it gives true): a breakpoint on it stops
+// a test where its fault begins.
+bool InjectedFault();
 #endif
 
 // ---- Files ----------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include "base/walk_stack.h"
 #include "markup/markup.h"
+#include "platform/assert.h"
 #include "platform/platform.h"
 #include "schema/schema.h"
 
@@ -182,6 +183,7 @@ bool RowNamed(const ElementDescriptor *row, const char *name, std::size_t length
 
 const ElementDescriptor *FindRow(const ElementDescriptor *grammar, const char *name,
                                  std::size_t length, std::size_t *position) {
+  QORVCFG_ASSERT(name != nullptr || length == 0, "a name to look for");
   std::size_t at = 0;
   for (const ElementDescriptor *row = grammar; row != nullptr; row = row->next, ++at) {
     if (RowNamed(row, name, length)) {
@@ -327,7 +329,7 @@ ResultCode ConvertNested(const MarkupElement *element, const ElementDescriptor *
 // loading two siblings that its index would refuse as equal.
 ResultCode FindDuplicateNode(const ConvertedNode *node, const ConvertedNode *accepted) {
   for (; accepted != nullptr; accepted = accepted->next) {
-    if (CompareNodes(accepted, node)) return Zel_EEXIST;
+    if (NodesEqual(accepted, node)) return Zel_EEXIST;
   }
   return Zel_OK;
 }

@@ -116,4 +116,11 @@ void ReleaseKeywordList(KeywordEntry *first) {
   }
 }
 
+char *TakeNodeText(ConvertedNode *node) {
+  if (node == nullptr || node->kind == ValueKind::kNone) return nullptr;
+  char *text = node->value.text;
+  node->kind = ValueKind::kNone;
+  return text;
+}
+
 }  // namespace qorvcfg

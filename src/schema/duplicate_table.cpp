@@ -127,7 +127,7 @@ const ConvertedNode *DuplicateTable::FindEqual(const ConvertedNode *node,
     // At one level a name always finds the same row, so siblings of another
     // row have another name and are never equal.
     for (; accepted != nullptr; accepted = accepted->next) {
-      if (accepted->descriptor == node->descriptor && CompareNodes(accepted, node)) return accepted;
+      if (accepted->descriptor == node->descriptor && NodesEqual(accepted, node)) return accepted;
     }
     return nullptr;
   }
@@ -137,7 +137,7 @@ const ConvertedNode *DuplicateTable::FindEqual(const ConvertedNode *node,
     ++probes;
     const Slot &slot = slots[i];
     if (slot.node == nullptr) return nullptr;
-    if (slot.hash == h && CompareNodes(slot.node, node)) return slot.node;
+    if (slot.hash == h && NodesEqual(slot.node, node)) return slot.node;
   }
 }
 

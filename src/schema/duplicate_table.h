@@ -1,5 +1,9 @@
 // Finds, among the nodes accepted at one level, a node equal to a new one
 // without comparing it with all of them.
+//
+// What holds: nodes that compare equal always hash alike. The table owns its
+// slot array only (Release frees it); the nodes belong to the level. Answers
+// never depend on memory: a table that cannot grow walks the list instead.
 #pragma once
 
 #include <cstddef>

@@ -91,14 +91,9 @@ bool SameIpAddress(const IpAddressValue &x, const IpAddressValue &y) {
   return false;
 }
 
-bool CompareNodes(const ConvertedNode *a, const ConvertedNode *b) {
+bool NodesEqual(const ConvertedNode *a, const ConvertedNode *b) {
   NodePairs pairs;
   return pairs.Push(a, b) && ComparePairs(&pairs);
-}
-
-bool CompareNestedNodes(const ConvertedNode *a, const ConvertedNode *b) {
-  NodePairs pairs;
-  return QueueNestedPairs(a, b, &pairs) && ComparePairs(&pairs);
 }
 
 }  // namespace qorvcfg

@@ -1,5 +1,18 @@
-// Schema conversion: grammar rows, converted nodes, the conversion driver and
-// the per-kind conversions with their text helpers.
+// Conversion of elements into typed nodes against a grammar.
+//
+// Who owns what:
+// - A grammar is a chain of rows that its maker owns (constant tables, or a
+//   data grammar built for one read); nodes and levels only point at rows.
+// - A node owns its value: a text, a host name, a word list, nested nodes.
+//   A node that came from a NodeSource borrows its texts from the input
+//   instead, and goes back to the source rather than to the heap.
+// - A conversion level owns its counter table and duplicate table until
+//   LevelFinish, and its accepted nodes until it hands them on (to its
+//   caller, or one by one to a RootNodeSink, which then owns them).
+// What holds: nodes of a level are kept in input order; no two accepted
+//   siblings compare equal; nothing recurses on the depth of the input.
+// What a failure leaves: a conversion that fails gives no node and frees
+//   what it made; running out of memory in a level drops the element.
 #pragma once
 
 #include <bit>
@@ -152,8 +165,7 @@ void LevelConvertElement(ConversionLevel *level, const MarkupElement *element,
 [[nodiscard]] ConvertedNode *LevelFinish(ConversionLevel *level);
 [[nodiscard]] ResultCode FindDuplicateNode(const ConvertedNode *node,
                                            const ConvertedNode *accepted);
-[[nodiscard]] bool CompareNodes(const ConvertedNode *a, const ConvertedNode *b);
-[[nodiscard]] bool CompareNestedNodes(const ConvertedNode *a, const ConvertedNode *b);
+[[nodiscard]] bool NodesEqual(const ConvertedNode *a, const ConvertedNode *b);
 // Equality of texts (null equals only null) and of addresses as siblings
 // compare them: the form, then the host name or the family and its bytes; an
 // unknown form or family is never equal.
@@ -165,7 +177,9 @@ void LevelConvertElement(ConversionLevel *level, const MarkupElement *element,
 [[nodiscard]] const ElementDescriptor *LevelFindRow(ConversionLevel *level,
                                                     const MarkupElement *element,
                                                     std::size_t *position);
-// The first row of the grammar named name (length bytes), or null.
+// The first row of the grammar named name (length bytes), or null. Reads 8
+// bytes from name whatever length is: name must lie in an input buffer,
+// which ends in kInputPadding zero bytes (markup/markup.h).
 [[nodiscard]] const ElementDescriptor *FindRow(const ElementDescriptor *grammar, const char *name,
                                                std::size_t length, std::size_t *position);
 
@@ -231,6 +245,29 @@ void DescribeConversionFailure(const ElementDescriptor *row, const MarkupElement
 // Sets a new node's text: a copy, or with a source the text itself.
 [[nodiscard]] ResultCode SetNodeText(ConvertedNode *node, const char *text,
                                      const NodeSource *source);
+// Moves a node's text out of the node (null for no node, or one whose value
+// was taken); the caller owns it and the node holds nothing.
+[[nodiscard]] char *TakeNodeText(ConvertedNode *node);
+
+// Converted nodes collected by the names of their rows, into the fields of a
+// record of Nodes: a later node of a row takes the place of an earlier one.
+template <typename Nodes>
+struct NodeSlot {
+  const char *row;
+  ConvertedNode *Nodes::*slot;
+};
+// Puts the node into the slot its row names; false when no slot does.
+template <typename Nodes, std::size_t kCount>
+bool PutInSlot(const NodeSlot<Nodes> (&slots)[kCount], ConvertedNode *node, Nodes *nodes) {
+  for (const NodeSlot<Nodes> &slot : slots) {
+    if (SameText(node->descriptor->name, slot.row)) {
+      nodes->*(slot.slot) = node;
+      return true;
+    }
+  }
+  return false;
+}
+
 // Gives back a node that holds nothing: to its source, or to the heap.
 void DiscardNode(ConvertedNode *node, NodeSource *source);
 

@@ -1,14 +1,16 @@
 // Containers of values per level and values with typed payloads.
 #include <cstring>
 
+#include "base/payload_texts.h"
 #include "base/text_copy.h"
 #include "definition/definition.h"
+#include "platform/assert.h"
 #include "platform/platform.h"
 #include "store/store.h"
 
 namespace qorvcfg {
 
-void ContainerMakeEmpty(DataContainer *container) {
+void ContainerInitEmpty(DataContainer *container) {
   container->next = container;
   container->prev = container;
   container->count = 0;
@@ -22,7 +24,7 @@ ResultCode ContainerInit(DataContainer *container, ItemDefinition *items) {
   std::uint32_t n = 0;
   for (const ItemDefinition *item = items; item != nullptr; item = item->next) ++n;
   if (n == 0) {
-    ContainerMakeEmpty(container);
+    ContainerInitEmpty(container);
     return Zel_OK;
   }
   const std::size_t bytes =
@@ -54,7 +56,7 @@ ResultCode ContainerInit(DataContainer *container, ItemDefinition *items) {
   return Zel_OK;
 }
 
-void ContainerFreeBlock(DataContainer *container) {
+void ContainerReleaseBlock(DataContainer *container) {
   if (container->items == nullptr) return;
   for (std::uint32_t i = 0; i < container->count; ++i) {
     ValueIndex *index = container->indexes[i];
@@ -66,21 +68,6 @@ void ContainerFreeBlock(DataContainer *container) {
   container->count = 0;
 }
 
-void ReleaseOwnedTexts(DataRecord *record) {
-  DataPayload &payload = record->payload;
-  const char *inline_start = reinterpret_cast<const char *>(&payload);
-  const char *inline_end = inline_start + sizeof payload;
-  char *text = nullptr;
-  if (record->type == Zel_TYPE_STRING || record->type == Zel_TYPE_ENUMERATION) {
-    text = payload.text;
-    payload.text = nullptr;
-  } else if (record->type == Zel_TYPE_IPADDR) {
-    text = payload.ipaddr.host_name;
-    payload.ipaddr.host_name = nullptr;
-  }
-  if (text != nullptr && (text < inline_start || text >= inline_end)) platform::Free(text);
-}
-
 namespace {
 
 // Values waiting to be released, chained through links.next. Releasing a
@@ -89,20 +76,20 @@ namespace {
 class ReleaseQueue {
  public:
   void Push(DataValue *value) {
-    value->links.next = reinterpret_cast<ListLinks *>(pending_);  // links come first
+    value->links.next = LinksOf(pending_);
     pending_ = value;
   }
   // Chains every value of the container's list and frees its block; the
   // container is left empty with no items.
   void TakeContainer(DataContainer *container) {
     TakeValues(container);
-    ContainerFreeBlock(container);
+    ContainerReleaseBlock(container);
   }
   // Chains every value of the container's list; the list becomes empty.
   void TakeValues(DataContainer *container) {
     ListLinks *head = ListHead(container);
     for (ListLinks *at = head->next; at != head;) {
-      auto *value = reinterpret_cast<DataValue *>(at);
+      DataValue *value = ValueOfLinks(at);
       at = at->next;
       value->container = nullptr;
       value->links.prev = nullptr;
@@ -114,9 +101,9 @@ class ReleaseQueue {
   void ReleaseAll() {
     while (pending_ != nullptr) {
       DataValue *value = pending_;
-      pending_ = reinterpret_cast<DataValue *>(value->links.next);
+      pending_ = ValueOfLinks(value->links.next);
       TakeContainer(&value->record.nested);
-      ReleaseOwnedTexts(&value->record);
+      ReleasePayloadTexts(value->record.type, &value->record.payload);
       PoolGiveBack(value);
     }
   }
@@ -127,13 +114,13 @@ class ReleaseQueue {
 
 }  // namespace
 
-void ContainerClear(DataContainer *container) {
+void ContainerRelease(DataContainer *container) {
   ReleaseQueue queue;
   queue.TakeContainer(container);
   queue.ReleaseAll();
 }
 
-void ContainerEmpty(DataContainer *container) {
+void ContainerReleaseValues(DataContainer *container) {
   ReleaseQueue queue;
   queue.TakeValues(container);
   for (std::uint32_t i = 0; i < container->count; ++i) {
@@ -162,17 +149,11 @@ void UnlinkValue(DataValue *value) {
   value->container = nullptr;
 }
 
-void ValueUnlinkRelease(void *value) {
-  auto *v = static_cast<DataValue *>(value);
-  UnlinkValue(v);
-  ValueRelease(v);
-}
-
 DataValue *NewValue(ItemDefinition *item, ValuePool *pool) {
   DataValue *value = PoolTake(pool);
   if (value == nullptr) return nullptr;
   value->item = item;
-  ContainerMakeEmpty(&value->record.nested);
+  ContainerInitEmpty(&value->record.nested);
   return value;
 }
 
@@ -185,9 +166,16 @@ constexpr std::size_t kInlineTextBytes = sizeof(DataPayload) - sizeof(char *);
 // for values whose text no host has seen yet.
 // Copies a text of size bytes, its end included, into the payload after the
 // text pointer when it fits there; false when it does not.
+// Where a short text sits in a string's or enumeration's payload: right
+// after the pointer to it, which then points there.
+static_assert(offsetof(DataPayload, text) == 0, "a payload begins with its text pointer");
+char *PayloadRoom(DataRecord *record) {
+  return reinterpret_cast<char *>(&record->payload) + sizeof(char *);
+}
+
 bool KeepInPayload(DataRecord *record, const char *text, std::size_t size) {
   if (size > kInlineTextBytes) return false;
-  char *room = reinterpret_cast<char *>(&record->payload) + sizeof(char *);
+  char *room = PayloadRoom(record);
   std::memcpy(room, text, size);
   record->payload.text = room;
   return true;
@@ -196,14 +184,16 @@ bool KeepInPayload(DataRecord *record, const char *text, std::size_t size) {
 void MoveTextInline(DataRecord *record) {
   if (record->type != Zel_TYPE_STRING && record->type != Zel_TYPE_ENUMERATION) return;
   char *text = record->payload.text;
-  char *room = reinterpret_cast<char *>(&record->payload) + sizeof(char *);
-  if (text == nullptr || text == room) return;
+  if (text == nullptr || text == PayloadRoom(record)) return;
   if (KeepInPayload(record, text, std::strlen(text) + 1)) platform::Free(text);
 }
 
 }  // namespace
 
 ResultCode RecordCopyText(DataRecord *record, const char *text) {
+  QORVCFG_ASSERT(record->type == Zel_TYPE_STRING || record->type == Zel_TYPE_ENUMERATION,
+                 "only a string or an enumeration keeps one text");
+  QORVCFG_ASSERT(text != nullptr, "a text to copy");
   if (KeepInPayload(record, text, std::strlen(text) + 1)) return Zel_OK;
   return DuplicateText(text, &record->payload.text);
 }
@@ -217,6 +207,9 @@ ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position
 
 ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
                                     DataValue *value) {
+  QORVCFG_ASSERT(position < container->count && container->items[position] == value->item,
+                 "the value's item sits at position in the container");
+  QORVCFG_ASSERT(!IsLinked(value), "the value is in no container yet");
   const ResultCode result = IndexInsertNode(container->indexes[position], &value->node);
   if (result != Zel_OK) return result;
   LinkValue(container, value);
@@ -224,6 +217,7 @@ ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t posi
 }
 
 void LinkValue(DataContainer *container, DataValue *value) {
+  QORVCFG_ASSERT(!IsLinked(value), "a value is linked in one container at a time");
   ListLinks *head = ListHead(container);
   value->links.next = head;
   value->links.prev = head->prev;
@@ -232,6 +226,9 @@ void LinkValue(DataContainer *container, DataValue *value) {
   value->container = container;
 }
 
+namespace {
+
+// Builds an unlinked value from the item's default, in the pool.
 ResultCode ValueFromDefault(ItemDefinition *item, ValuePool *pool, DataRecord **out) {
   if (item == nullptr || out == nullptr) return Zel_EINVAL;
   DataValue *value = NewValue(item, pool);
@@ -274,8 +271,10 @@ ResultCode ValueFromDefault(ItemDefinition *item, ValuePool *pool, DataRecord **
   return Zel_OK;
 }
 
+}  // namespace
+
 ResultCode HandleValueFromDefault(ConfigHandle *handle, ItemDefinition *item, DataRecord **out) {
-  return ValueFromDefault(item, &StateOf(handle)->orphans, out);
+  return ValueFromDefault(item, &StateOf(handle)->values, out);
 }
 
 ResultCode StructureValueFromDefault(DataRecord *structure, ItemDefinition *item,
@@ -285,8 +284,8 @@ ResultCode StructureValueFromDefault(DataRecord *structure, ItemDefinition *item
 
 void HandleReleaseValues(ConfigHandle *handle) {
   // Every value at every depth is a slot of the pool: no walk of the tree.
-  PoolRelease(&StateOf(handle)->orphans);
-  ContainerFreeBlock(&handle->data);
+  PoolRelease(&StateOf(handle)->values);
+  ContainerReleaseBlock(&handle->data);
 }
 
 std::int64_t FindItemByName(const DataContainer *container, const char *name) {

@@ -16,7 +16,7 @@ namespace {
 
 // Every loaded value is made here: unlinked, with an empty nested container;
 // its item is set once the node's row has been matched.
-DataValue *NewLoadedValue(OrphanList *orphans) { return NewValue(nullptr, orphans); }
+DataValue *NewLoadedValue(ValuePool *pool) { return NewValue(nullptr, pool); }
 
 // Fills the record of a value from a node of any kind but nested. A node
 // that owns its texts gives them up; borrowed texts are copied, and only
@@ -67,7 +67,7 @@ struct LoadFrame {
 
 using LoadStack = WalkStack<LoadFrame, 8>;  // most data nests no deeper
 
-void EmptyContainer(DataContainer *container) { ContainerEmpty(container); }
+void EmptyContainer(DataContainer *container) { ContainerReleaseValues(container); }
 
 // The container's item that a grammar row stands for: the item at the row's
 // place, which lends the row its name, or else the first item of that name.
@@ -85,8 +85,8 @@ ResultCode Unwind(LoadStack *stack, ResultCode failure, bool empty_top) {
     const LoadFrame level = stack->Pop();
     if (level.owner != nullptr || empty_top) EmptyContainer(level.container);
     if (level.owner != nullptr) {
-      ContainerClear(&level.owner->record.nested);
-      ContainerMakeEmpty(&level.owner->record.nested);
+      ContainerRelease(&level.owner->record.nested);
+      ContainerInitEmpty(&level.owner->record.nested);
       level.owner->record.type = Zel_TYPE_NONE;
       ValueRelease(level.owner);
     }
@@ -100,11 +100,20 @@ struct HeldValue {
   std::uint32_t position;  // of its item in the top container
 };
 
-// Loads nodes into container, descending into structures; borrowed says that
-// the nodes' texts are not theirs to give. With held, nodes is one node whose
-// value is made with everything in it but left for the caller to insert.
-ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList *orphans,
-                     bool empty_top, bool borrowed, HeldValue *held = nullptr) {
+struct LoadOptions {
+  bool empty_top;             // a failure empties the top container too
+  bool borrowed;              // the nodes' texts are not theirs to give
+  HeldValue *held = nullptr;  // nodes is one node, made but left for the caller
+};
+
+// Loads nodes into container, descending into structures. With held, nodes
+// is one node whose value is made with everything in it but left for the
+// caller to insert.
+ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *pool,
+                     const LoadOptions &options) {
+  const bool empty_top = options.empty_top;
+  const bool borrowed = options.borrowed;
+  HeldValue *held = options.held;
   LoadStack stack;
   if (!stack.Push(LoadFrame{nodes, container, nullptr, 0})) {
     return Unwind(&stack, Zel_ENOMEM, empty_top);
@@ -133,7 +142,7 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
     }
     ConvertedNode *node = level.cursor;
     level.cursor = node->next;
-    DataValue *value = NewLoadedValue(orphans);
+    DataValue *value = NewLoadedValue(pool);
     if (value == nullptr) return Unwind(&stack, Zel_ENOMEM, empty_top);
     const std::int64_t position = ItemOfRow(level.container, node->descriptor);
     if (position < 0) {
@@ -148,8 +157,8 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
         return Unwind(&stack, result, empty_top);
       }
       if (!stack.Push(LoadFrame{node->value.nested, &value->record.nested, value, position})) {
-        ContainerClear(&value->record.nested);
-        ContainerMakeEmpty(&value->record.nested);
+        ContainerRelease(&value->record.nested);
+        ContainerInitEmpty(&value->record.nested);
         ValueRelease(value);
         return Unwind(&stack, Zel_ENOMEM, empty_top);
       }
@@ -182,9 +191,9 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
 // fails while loading empties the container.
 class RootLoader {
  public:
-  RootLoader(DataContainer *container, OrphanList *orphans, bool keep_offsets)
+  RootLoader(DataContainer *container, ValuePool *pool, bool keep_offsets)
       : container_(container),
-        orphans_(orphans),
+        pool_(pool),
         mark_(ListHead(container)->prev),
         keep_offsets_(keep_offsets),
         by_index_(!keep_offsets && mark_ == ListHead(container)) {}
@@ -204,7 +213,7 @@ class RootLoader {
   void TakeBack() {
     ListLinks *head = ListHead(container_);
     while (head->prev != mark_) {
-      auto *value = reinterpret_cast<DataValue *>(head->prev);
+      DataValue *value = ValueOfLinks(head->prev);
       const std::int64_t position = FindItemByPointer(container_, value->item);
       if (position >= 0) (void)IndexRemoveNode(container_->indexes[position], &value->node);
       UnlinkValue(value);
@@ -245,7 +254,8 @@ class RootLoader {
   // equal sibling is there. What Take must do next is left in taken_.
   bool LoadThroughIndex(ConvertedNode *node, std::uint32_t *offset) {
     HeldValue held{};
-    const ResultCode result = LoadNodes(node, container_, orphans_, false, true, &held);
+    const ResultCode result =
+        LoadNodes(node, container_, pool_, {.empty_top = false, .borrowed = true, .held = &held});
     if (result != Zel_OK) {
       taken_ = Taken{Taken::kFailed, result};
       return false;
@@ -297,7 +307,7 @@ class RootLoader {
   void MakeTable(const DataValue *skip) {
     const ListLinks *head = ListHead(container_);
     for (const ListLinks *link = mark_->next; link != head && !walk_; link = link->next) {
-      const auto *value = reinterpret_cast<const DataValue *>(link);
+      const DataValue *value = ValueOfLinks(link);
       std::uint64_t hash = 0;
       if (value != skip && HashLoadedValue(value, &hash)) Keep(value, hash, kNoOffset);
     }
@@ -325,7 +335,7 @@ class RootLoader {
     if (walk_) {  // the table could not grow: every value of this read is looked at
       const ListLinks *head = ListHead(container_);
       for (const ListLinks *link = mark_->next; link != head; link = link->next) {
-        if (NodeEqualsValue(node, reinterpret_cast<const DataValue *>(link))) {
+        if (NodeEqualsValue(node, ValueOfLinks(link))) {
           *offset = kNoOffset;
           return true;
         }
@@ -357,13 +367,13 @@ class RootLoader {
     const bool hashed = hashed_node_ == node ? hashed_ : HashNode(node, &hash);
     hashed_node_ = nullptr;
     const std::uint32_t offset = node->offset;
-    result = LoadNodes(node, container_, orphans_, false, true);
+    result = LoadNodes(node, container_, pool_, {.empty_top = false, .borrowed = true});
     ReleaseNodeList(node, &nodes_);
     if (result != Zel_OK) {
       failure_ = result;
       return result;
     }
-    if (hashed) Keep(reinterpret_cast<const DataValue *>(ListHead(container_)->prev), hash, offset);
+    if (hashed) Keep(ValueOfLinks(ListHead(container_)->prev), hash, offset);
     return Zel_OK;
   }
 
@@ -397,7 +407,7 @@ class RootLoader {
   }
 
   DataContainer *container_;
-  OrphanList *orphans_;
+  ValuePool *pool_;
   ListLinks *mark_;  // the last value before this read
   ResultCode failure_ = Zel_OK;
   bool keep_offsets_;
@@ -421,8 +431,8 @@ class RootLoader {
 
 }  // namespace
 
-ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container, OrphanList *orphans) {
-  return LoadNodes(nodes, container, orphans, true, false);
+ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *pool) {
+  return LoadNodes(nodes, container, pool, {.empty_top = true, .borrowed = false});
 }
 
 ResultCode ReadConfigReporting(std::uint32_t mode, const char *input, ConfigHandle *handle,
@@ -432,7 +442,7 @@ ResultCode ReadConfigReporting(std::uint32_t mode, const char *input, ConfigHand
   if (grammar == nullptr) return Zel_ENOMEM;
   ResultCode result;
   {
-    RootLoader loader(&handle->data, &StateOf(handle)->orphans, diagnostics != nullptr);
+    RootLoader loader(&handle->data, &StateOf(handle)->values, diagnostics != nullptr);
     const RootNodeSink sink = loader.Sink();
     ConvertedNode *nodes = nullptr;  // stays empty: the loader takes every node
     result = ParseMarkup(mode, input, grammar, &nodes, diagnostics, &sink);

@@ -47,9 +47,9 @@ const ConvertedNode *FirstNamedNode(const ConvertedNode *list, const char *name)
 }
 
 const DataValue *FirstNamedValue(const DataContainer *container, const char *name) {
-  const auto *head = reinterpret_cast<const ListLinks *>(container);
+  const ListLinks *head = ListHead(container);
   for (const ListLinks *link = head->next; link != head; link = link->next) {
-    const auto *value = reinterpret_cast<const DataValue *>(link);
+    const DataValue *value = ValueOfLinks(link);
     if (SameText(value->item->name, name)) return value;
   }
   return nullptr;
@@ -94,9 +94,9 @@ bool QueueChildren(const ConvertedNode *node, const DataValue *value, NodeValueP
   // The loaded value takes the place of the stored one: each of its members
   // meets the first same-named member of the node, and every member of the
   // node must have a same-named one in the value.
-  const auto *head = reinterpret_cast<const ListLinks *>(nested);
+  const ListLinks *head = ListHead(nested);
   for (const ListLinks *link = head->next; link != head; link = link->next) {
-    const auto *y = reinterpret_cast<const DataValue *>(link);
+    const DataValue *y = ValueOfLinks(link);
     const ConvertedNode *x = FirstNamedNode(children, y->item->name);
     if (x == nullptr || !pairs->Push(x, y)) return false;
   }
@@ -154,9 +154,9 @@ bool HashLoadedValue(const DataValue *value, std::uint64_t *out) {
     }
     if (!has_key) {
       std::uint64_t names = 0;
-      const auto *head = reinterpret_cast<const ListLinks *>(nested);
+      const ListLinks *head = ListHead(nested);
       for (const ListLinks *link = head->next; link != head; link = link->next) {
-        const auto *x = reinterpret_cast<const DataValue *>(link);
+        const DataValue *x = ValueOfLinks(link);
         if (FirstNamedValue(nested, x->item->name) == x) names += SiblingNameHash(x->item->name);
       }
       h = SiblingHashCombine(h, names);

@@ -1,6 +1,9 @@
 // Compares a converted node with a value already loaded from an earlier
 // sibling, so that a read that loads each node at once can still leave out
 // repeated siblings.
+//
+// What holds: the answers are those that comparing the two nodes would
+// give, and they change nothing; the node and the value stay their owners'.
 #pragma once
 
 #include <cstdint>

@@ -1,82 +1,38 @@
-// The data store: value indexes, containers and values, their ordering,
-// loading, queries and changes.
+// The data store: containers and values, their ordering, loading, queries
+// and changes. Indexes and the pool have headers of their own.
+//
+// Who owns what:
+// - A handle (HandleState) owns its top-level container and its pool; the
+//   pool owns every value of the handle at every depth.
+// - A container owns one heap block (its item array, index array and index
+//   records) and its linked values; the items belong to the definition.
+// - A value owns the texts of its payload (a short text may sit inside the
+//   payload itself) and its nested container.
+// Where every value is (checked by the tests' store invariant checker):
+// - Linked: container is the container whose list holds the value; the
+//   value's item is items[i] of that container and node is in indexes[i].
+//   Exactly the linked values of a container are in its list, and exactly
+//   those are in its indexes.
+// - Unlinked: container, links and node links are null; the value belongs to
+//   whoever holds it, and its handle's pool releases it at destroy.
+// Delete and change act only on a value linked in the container they are
+// given, and take out exactly the value's own node.
+// What a failure leaves: an add, change or delete that fails leaves the
+// container as it was, except a change whose new contents equal a sibling's,
+// which takes the value out (it then belongs to the caller). A read whose
+// input cannot be read or parsed leaves the values held before it; one that
+// fails while loading (no memory) leaves the container empty.
 #pragma once
 
-#include <atomic>
+#include <cstddef>
 #include <cstdint>
 
-#include "platform/platform.h"
 #include "qorvcfg.h"
 #include "schema/schema.h"
-
-// ---- Value index (an AVL tree with parent links and its own lock) ---------
-struct ValueIndexNode {
-  ValueIndexNode *parent;
-  ValueIndexNode *left;   // values that order above this one
-  ValueIndexNode *right;  // values that order below this one
-  std::uint32_t left_height;
-  std::uint32_t right_height;
-};
-
-using ValueCompareFn = std::int32_t (*)(const void *stored, const void *other);
-using ValueReleaseFn = void (*)(void *value);
-
-// The record of an index. Indexes of the store (kIndexNodesInValues) order
-// by ValueCompare; one made by IndexCreate carries its own comparison just
-// after the record, so the store's indexes do without that pointer.
-struct ValueIndex {
-  std::uint32_t tag;
-  std::uint32_t flags;  // kIndexNodesInValues
-  ValueIndexNode *root;
-  std::uint32_t count;
-  qorvcfg::platform::Mutex lock;
-};
+#include "store/value_index.h"
+#include "store/value_pool.h"
 
 namespace qorvcfg {
-
-inline constexpr std::uint32_t kIndexTagLive = 0x42545245;  // "BTRE"
-inline constexpr std::uint32_t kIndexTagDead = 0x45525442;  // "ERTB"
-// The index's nodes live inside its values (DataValue::node): inserted with
-// IndexInsertNode, taken out with IndexRemoveNode, never freed by the index.
-inline constexpr std::uint32_t kIndexNodesInValues = 1;
-// Every value of a store index has an order by contents (HasContentOrder),
-// and none has changed its order in place, since the index was last empty: a
-// value that orders beyond the greatest or least one then goes there
-// directly, as a descent would put it.
-inline constexpr std::uint32_t kIndexInContentOrder = 2;
-
-[[nodiscard]] ResultCode IndexCreate(ValueIndex **out, ValueCompareFn compare);
-ResultCode IndexDestroy(ValueIndex *index, ValueReleaseFn release);
-// Sets up an index of the store (nodes in values, ordered by ValueCompare)
-// in memory its caller owns (IndexRetire undoes it); the failure of the
-// lock's creation is given back.
-[[nodiscard]] ResultCode IndexInitInPlace(ValueIndex *index);
-// Marks an index made by IndexInitInPlace dead and closes its lock; its
-// nodes and values are left alone.
-void IndexRetire(ValueIndex *index);
-// The value a node of this index stands for.
-[[nodiscard]] void *IndexNodeValue(const ValueIndex *index, const ValueIndexNode *node);
-ResultCode IndexClear(ValueIndex *index, ValueReleaseFn release);
-[[nodiscard]] ResultCode IndexInsert(ValueIndex *index, void *value);
-// Removes the node whose value compares equal to key; Zel_ENOENT if none.
-ResultCode IndexRemove(ValueIndex *index, const void *key);
-// Inserts a node that its caller owns (node->value set); the node's links are
-// overwritten. Zel_EEXIST when an equal value is stored; never allocates.
-[[nodiscard]] ResultCode IndexInsertNode(ValueIndex *index, ValueIndexNode *node);
-// Removes exactly this node, which must be in this index, whatever the values
-// compare; its links are cleared.
-ResultCode IndexRemoveNode(ValueIndex *index, ValueIndexNode *node);
-[[nodiscard]] ResultCode IndexList(ValueIndex *index, void **values, std::uint32_t *count);
-// Called before the members of a structure value change: while the value is
-// in an index its order may change in place, so that index gives up
-// placing values by its greatest and least ones until it is next empty.
-void IndexMembersChanging(DataRecord *structure);
-// True when every value of a store index orders by its contents and none
-// has changed its order in place since the index was last empty (an empty
-// index too): ValueCompare is then a total order over its values.
-[[nodiscard]] bool IndexInContentOrder(const ValueIndex *index);
-ValueIndexNode *RotateRight(ValueIndexNode *x);
-ValueIndexNode *RotateLeft(ValueIndexNode *x);
 
 // ---- Containers and values --------------------------------------------------
 // Links of the circular value list; a container's first two fields are its
@@ -86,21 +42,6 @@ struct ListLinks {
   ListLinks *prev;
 };
 
-struct DataValue;
-struct ValuePool;
-// The loader names the handle's pool by this older name.
-using OrphanList = ValuePool;
-
-// Where every value is (checked by the tests' store invariant checker):
-// - Linked: container is the container whose list holds the value; the
-//   value's item is items[i] of that container and node is in indexes[i];
-//   the container owns the value. Exactly the linked values of a container
-//   are in its list, and exactly those are in its indexes.
-// - Unlinked: container, links and node links are null; the value belongs to
-//   whoever holds it, and its handle's pool releases it at destroy.
-// Every value lives in a slot of its handle's pool; a free slot's prev link
-// points at the pool. Delete and change act only on a value linked in the
-// container they are given, and take out exactly the value's own node.
 struct DataValue {
   ListLinks links;
   ItemDefinition *item;
@@ -109,56 +50,56 @@ struct DataValue {
   DataRecord record;
 };
 
+// ---- Layout helpers: the one place each layout trick lives ----
+// The value whose record the host holds.
 [[nodiscard]] inline DataValue *ValueFromRecord(DataRecord *record) {
   return reinterpret_cast<DataValue *>(reinterpret_cast<char *>(record) -
                                        offsetof(DataValue, record));
 }
+
+// A value's links are its first field, so a link of a value list (or of the
+// pool's free list) is the value itself; null stays null.
+static_assert(offsetof(DataValue, links) == 0, "a value begins with its links");
+[[nodiscard]] inline DataValue *ValueOfLinks(ListLinks *links) {
+  return reinterpret_cast<DataValue *>(links);
+}
+[[nodiscard]] inline const DataValue *ValueOfLinks(const ListLinks *links) {
+  return reinterpret_cast<const DataValue *>(links);
+}
+[[nodiscard]] inline ListLinks *LinksOf(DataValue *value) {
+  return reinterpret_cast<ListLinks *>(value);
+}
+
+// A container's first two fields, next and prev, are the head of its list.
+static_assert(offsetof(DataContainer, next) == offsetof(ListLinks, next) &&
+                  offsetof(DataContainer, prev) == offsetof(ListLinks, prev) &&
+                  sizeof(DataContainer::next) == sizeof(ListLinks *) &&
+                  sizeof(DataContainer::prev) == sizeof(ListLinks *),
+              "a container begins with the head of its list");
 [[nodiscard]] inline ListLinks *ListHead(DataContainer *container) {
   return reinterpret_cast<ListLinks *>(container);
 }
-[[nodiscard]] inline bool IsLinked(const DataValue *value) { return value->container != nullptr; }
+[[nodiscard]] inline const ListLinks *ListHead(const DataContainer *container) {
+  return reinterpret_cast<const ListLinks *>(container);
+}
+
 // The value whose nested container this is.
 [[nodiscard]] inline DataValue *OwnerOfNested(DataContainer *nested) {
   return reinterpret_cast<DataValue *>(reinterpret_cast<char *>(nested) -
                                        offsetof(DataValue, record.nested));
 }
 
+[[nodiscard]] inline bool IsLinked(const DataValue *value) { return value->container != nullptr; }
+
 [[nodiscard]] inline DataValue *ValueOfNode(const ValueIndexNode *node) {
   return reinterpret_cast<DataValue *>(
       reinterpret_cast<char *>(const_cast<ValueIndexNode *>(node)) - offsetof(DataValue, node));
 }
 
-// ---- Value pool -------------------------------------------------------------
-// The values of one handle live in slots of aligned blocks that the handle
-// owns: a value's block (and so its pool) follows from its address, made
-// values are taken from a free list before new slots, and destroy frees the
-// blocks whole. Values may be made on several threads at once (default
-// creation is a query), so taking and giving back a slot holds the pool's
-// small lock.
-struct ValuePoolBlock;
-struct ValuePool {
-  std::atomic<std::uint32_t> lock;
-  DataValue *free_slots;    // chained through links.next
-  ValuePoolBlock *blocks;   // every block, newest first
-  ValuePoolBlock *current;  // the block new slots come from
-  std::uint32_t next_run;   // blocks in the next allocation
-};
-
-// A zeroed slot of the pool, or null when memory ran out.
-[[nodiscard]] DataValue *PoolTake(ValuePool *pool);
-// Gives a value's slot back to its pool; the value owns nothing any more.
-void PoolGiveBack(DataValue *value);
-[[nodiscard]] ValuePool *PoolOf(const DataValue *value);
-// Calls visit for every value of the pool (free slots left out).
-void PoolVisit(ValuePool *pool, void (*visit)(DataValue *value, void *context), void *context);
-// Releases what every value of the pool still owns, then the blocks.
-void PoolRelease(ValuePool *pool);
-
-void ContainerMakeEmpty(DataContainer *container);
+void ContainerInitEmpty(DataContainer *container);
 [[nodiscard]] ResultCode ContainerInit(DataContainer *container, ItemDefinition *items);
-void ContainerClear(DataContainer *container);
+void ContainerRelease(DataContainer *container);
 void ValueRelease(DataValue *value);
-void ValueUnlinkRelease(void *value);
 // A new unlinked value of the item, from the pool, with an empty nested
 // container and no payload; null when memory ran out.
 [[nodiscard]] DataValue *NewValue(ItemDefinition *item, ValuePool *pool);
@@ -171,21 +112,16 @@ void ValueUnlinkRelease(void *value);
 [[nodiscard]] ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
                                                   DataValue *value);
 // Releases every value of the container and keeps its items and indexes.
-void ContainerEmpty(DataContainer *container);
+void ContainerReleaseValues(DataContainer *container);
 // Appends the value to the container's list (no index is touched).
 void LinkValue(DataContainer *container, DataValue *value);
 void UnlinkValue(DataValue *value);
-// Builds an unlinked value from the item's default, in the pool.
-[[nodiscard]] ResultCode ValueFromDefault(ItemDefinition *item, ValuePool *pool, DataRecord **out);
 // Frees a container's own block (items, indexes and their locks); its values
 // are not touched.
-void ContainerFreeBlock(DataContainer *container);
+void ContainerReleaseBlock(DataContainer *container);
 // Sets a string or enumeration record's text to a copy of text, inside the
 // payload when it fits. Only for a value no host has seen.
 [[nodiscard]] ResultCode RecordCopyText(DataRecord *record, const char *text);
-// Releases the texts a payload of the type owns (a text kept in the payload
-// itself is not freed).
-void ReleaseOwnedTexts(DataRecord *record);
 
 // Position of an item in the container's item array by exact name; -1 if none.
 [[nodiscard]] std::int64_t FindItemByName(const DataContainer *container, const char *name);
@@ -211,7 +147,7 @@ void ReleaseOwnedTexts(DataRecord *record);
 [[nodiscard]] ResultCode ReadConfigReporting(std::uint32_t mode, const char *input,
                                              ConfigHandle *handle, ReadDiagnostics *diagnostics);
 [[nodiscard]] ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container,
-                                            OrphanList *orphans);
+                                            ValuePool *pool);
 
 // ---- Queries ----------------------------------------------------------------------
 [[nodiscard]] ResultCode ContainerGetValues(DataContainer *container, const char *name,
@@ -233,7 +169,7 @@ void ReleaseOwnedTexts(DataRecord *record);
 // The handle with what the library keeps beside the fields the host sees.
 struct HandleState {
   ConfigHandle handle;
-  ValuePool orphans;  // every value of the handle, linked or not
+  ValuePool values;  // every value of the handle, linked or not
 };
 
 [[nodiscard]] inline HandleState *StateOf(ConfigHandle *handle) {

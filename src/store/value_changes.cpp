@@ -1,6 +1,7 @@
 // Adding, changing and deleting values, each checked against its item.
 #include <cstring>
 
+#include "base/payload_texts.h"
 #include "base/text_copy.h"
 #include "definition/definition.h"
 #include "platform/platform.h"
@@ -125,7 +126,7 @@ ResultCode ContainerChangeValue(DataContainer *container, DataRecord *record,
 
   const bool linked = IsLinked(value);
   if (linked) (void)IndexRemoveNode(index, &value->node);
-  ReleaseOwnedTexts(record);
+  ReleasePayloadTexts(record->type, &record->payload);
   record->payload = fresh;
   if (!linked) return Zel_OK;
   result = IndexInsertNode(index, &value->node);

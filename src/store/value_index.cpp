@@ -1,6 +1,9 @@
 // An ordered set of value pointers: an AVL tree with parent links, a tag that
 // marks it live, and a mutex held for each operation. Walks use parent links
 // only: no recursion, no stack, no allocation.
+#include "store/value_index.h"
+
+#include "platform/assert.h"
 #include "platform/platform.h"
 #include "store/store.h"
 
@@ -8,6 +11,9 @@ namespace qorvcfg {
 namespace {
 
 using platform::MutexGuard;
+
+ValueIndexNode *RotateRight(ValueIndexNode *x);
+ValueIndexNode *RotateLeft(ValueIndexNode *x);
 
 // A node that the index allocates itself, for a value it does not hold.
 struct OwnedNode {
@@ -29,6 +35,12 @@ std::int32_t Compare(const ValueIndex *index, const void *stored, const void *ot
 
 std::int32_t Height(std::uint32_t h) { return static_cast<std::int32_t>(h); }
 std::uint32_t Larger(std::uint32_t a, std::uint32_t b) { return Height(a) > Height(b) ? a : b; }
+
+// The root of the tree that holds node, by its parent links.
+const ValueIndexNode *RootAbove(const ValueIndexNode *node) {
+  while (node->parent != nullptr) node = node->parent;
+  return node;
+}
 
 // Puts top where x was under parent (or at the root).
 void Replace(ValueIndex *index, ValueIndexNode *parent, ValueIndexNode *x, ValueIndexNode *top) {
@@ -348,8 +360,6 @@ void Unhook(ValueIndex *index, ValueIndexNode *d) {
   }
 }
 
-}  // namespace
-
 ValueIndexNode *RotateRight(ValueIndexNode *x) {
   ValueIndexNode *y = x->left;
   x->left = y->right;
@@ -373,6 +383,8 @@ ValueIndexNode *RotateLeft(ValueIndexNode *x) {
   x->parent = y;
   return y;
 }
+
+}  // namespace
 
 void *IndexNodeValue(const ValueIndex *index, const ValueIndexNode *node) {
   if ((index->flags & kIndexNodesInValues) != 0) return ValueOfNode(node);
@@ -479,6 +491,7 @@ ResultCode IndexRemoveNode(ValueIndex *index, ValueIndexNode *node) {
   if (index == nullptr) return Zel_EINVAL;
   if (!IsLive(index)) return Zel_EBADTAG;
   MutexGuard guard(&index->lock);
+  QORVCFG_ASSERT(RootAbove(node) == index->root, "the node is not in this index");
   Unhook(index, node);
   *node = ValueIndexNode{};
   return Zel_OK;

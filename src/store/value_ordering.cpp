@@ -65,7 +65,7 @@ std::int32_t IpOrder(const DataValue *va, const DataValue *vb) {
 const DataValue *FirstValueOf(DataContainer *container, const char *item_name) {
   ListLinks *head = ListHead(container);
   for (ListLinks *at = head->next; at != head; at = at->next) {
-    const auto *value = reinterpret_cast<const DataValue *>(at);
+    const DataValue *value = ValueOfLinks(at);
     const char *name = value->item->name;
     if (name == item_name || TextOrder(name, item_name) == 0) return value;
   }
@@ -159,7 +159,7 @@ bool ContinueLevel(const DataValue *a, const DataValue *b, const DataValue *done
   ListLinks *head_a = ListHead(Nested(a));
   ListLinks *at = done != nullptr ? done->links.next : head_a->next;
   for (; at != head_a; at = at->next) {
-    const auto *x = reinterpret_cast<const DataValue *>(at);
+    const DataValue *x = ValueOfLinks(at);
     r = IdentityOrder(a, b);
     const DataValue *y = FirstValueOf(Nested(b), x->item->name);
     if (y != nullptr && !CompareFlat(x, y, &r)) {
@@ -175,7 +175,7 @@ bool ContinueLevel(const DataValue *a, const DataValue *b, const DataValue *done
   // ...then every item with members in b must have some in a.
   ListLinks *head_b = ListHead(Nested(b));
   for (at = head_b->next; at != head_b && r == 0; at = at->next) {
-    const auto *y = reinterpret_cast<const DataValue *>(at);
+    const DataValue *y = ValueOfLinks(at);
     r = FirstValueOf(Nested(a), y->item->name) != nullptr ? 0 : IdentityOrder(a, b);
   }
   *result = r;

@@ -1,9 +1,13 @@
 // The slots that hold a handle's values: aligned blocks taken from the heap
 // in runs that grow, a free list of given-back slots, and a small lock held
 // only while a slot is taken or given back.
+#include "store/value_pool.h"
+
 #include <cstring>
 #include <thread>
 
+#include "base/payload_texts.h"
+#include "platform/assert.h"
 #include "platform/platform.h"
 #include "store/store.h"
 
@@ -107,7 +111,7 @@ DataValue *PoolTake(ValuePool *pool) {
     PoolLock guard(pool);
     if (pool->free_slots != nullptr) {
       value = pool->free_slots;
-      pool->free_slots = reinterpret_cast<DataValue *>(value->links.next);
+      pool->free_slots = ValueOfLinks(value->links.next);
     } else {
       if ((pool->current == nullptr || pool->current->used == kSlotsPerBlock) && !NextBlock(pool)) {
         return nullptr;
@@ -122,8 +126,9 @@ DataValue *PoolTake(ValuePool *pool) {
 void PoolGiveBack(DataValue *value) {
   ValuePool *pool = PoolOf(value);
   PoolLock guard(pool);
+  QORVCFG_ASSERT(value->links.prev != FreeMark(pool), "the slot is given back twice");
   value->links.prev = FreeMark(pool);
-  value->links.next = reinterpret_cast<ListLinks *>(pool->free_slots);
+  value->links.next = LinksOf(pool->free_slots);
   pool->free_slots = value;
 }
 
@@ -140,8 +145,8 @@ void PoolRelease(ValuePool *pool) {
   PoolVisit(
       pool,
       [](DataValue *value, void *) {
-        ReleaseOwnedTexts(&value->record);
-        ContainerFreeBlock(&value->record.nested);
+        ReleasePayloadTexts(value->record.type, &value->record.payload);
+        ContainerReleaseBlock(&value->record.nested);
       },
       nullptr);
   // A run's first block comes last among its blocks, so a run is freed after

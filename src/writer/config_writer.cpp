@@ -54,11 +54,6 @@ void PutTag(OutputBuffer &out, const ItemName &name, bool closing) {
   out.Put(">\n", ending);
 }
 
-DataValue *OwnerOf(DataContainer *nested) {
-  return ValueFromRecord(reinterpret_cast<DataRecord *>(reinterpret_cast<char *>(nested) -
-                                                        offsetof(DataRecord, nested)));
-}
-
 // Values and their texts are reached through pointers, which the processor
 // cannot follow ahead of time, and each is usually a cache miss. They tend to
 // lie in memory in the order they were made, at similar distances: ask for
@@ -99,7 +94,7 @@ void WriteContainerValues(OutputBuffer &out, const ItemNameTable &names, DataCon
     if (at == ListHead(container)) {
       if (depth == 1) return;
       // The level is done: close the structure that owns it.
-      DataValue *owner = OwnerOf(container);
+      DataValue *owner = OwnerOfNested(container);
       --depth;
       container = levels[depth - 1];
       PutIndent(out, depth);
@@ -107,7 +102,7 @@ void WriteContainerValues(OutputBuffer &out, const ItemNameTable &names, DataCon
       at = owner->links.next;
       continue;
     }
-    auto *value = reinterpret_cast<DataValue *>(at);
+    DataValue *value = ValueOfLinks(at);
     const bool structure = value->record.type == Zel_TYPE_STRUCTURE;
     const ListLinks *next = structure ? ListHead(&value->record.nested)->next : at->next;
     PrefetchAhead(at, next);

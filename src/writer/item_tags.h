@@ -1,5 +1,8 @@
 // What the writer needs of the item definitions: each item's name with its
 // length measured once, and how deep the items nest.
+//
+// What holds: the table borrows its storage from the writer and the names
+// from the items, which outlive it; it owns nothing.
 #pragma once
 
 #include <cstddef>

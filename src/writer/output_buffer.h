@@ -1,11 +1,16 @@
 // The writer's output: bytes collect in one heap block and go to the file in
 // large pieces. A failed write of a piece is ignored and writing goes on.
+//
+// What holds: the buffer borrows its block (kOutputBlockSize bytes) and the
+// file from the writer, which outlive it; at most kOutputCapacity bytes wait
+// to be written.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "platform/assert.h"
 #include "platform/platform.h"
 
 namespace qorvcfg::writer {
@@ -29,10 +34,15 @@ class OutputBuffer {
   // go. Up to kOverCopy bytes may be stored from there; Advance says how many
   // count.
   [[nodiscard]] char *Room(std::size_t size) {
+    QORVCFG_ASSERT(size <= kOutputCapacity, "room for more than the buffer holds");
     if (size > static_cast<std::size_t>(limit_ - at_)) Flush();
     return at_;
   }
-  void Advance(std::size_t size) { at_ += size; }
+  void Advance(std::size_t size) {
+    QORVCFG_ASSERT(size <= static_cast<std::size_t>(limit_ + kOverCopy - at_),
+                   "advancing past the room made");
+    at_ += size;
+  }
 
   void Put(const char *bytes, std::size_t size) {
     if (size <= static_cast<std::size_t>(limit_ - at_)) {

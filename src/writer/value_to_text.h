@@ -1,5 +1,6 @@
 // The text of a value that is not a structure, formatted straight into the
 // output: decimal integers, TRUE/FALSE, dotted and colon addresses, texts.
+// It owns nothing and never fails.
 #pragma once
 
 #include "qorvcfg.h"

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/assert.h"
 #include "support/test_files.h"
 
 namespace qorvcfg::platform {
@@ -89,6 +90,22 @@ TEST(Mutex, KeepsThreadsApart) {
   for (std::thread &thread : threads) thread.join();
   EXPECT_EQ(counter, 4 * 2000);
   MutexClose(&mutex);
+}
+
+// Checked builds stop at a broken assertion and say where and why; Release
+// does not even evaluate the condition.
+TEST(Assert, ChecksOnlyWithoutNdebug) {
+  int evaluated = 0;
+  QORVCFG_ASSERT(++evaluated == 1, "counted once");
+#if defined(NDEBUG)
+  EXPECT_EQ(evaluated, 0);
+#else
+  EXPECT_EQ(evaluated, 1);
+#if !defined(_WIN32)
+  EXPECT_DEATH(QORVCFG_ASSERT(evaluated == 2, "the count is two"),
+               "assertion failed: the count is two \\(evaluated == 2\\)");
+#endif
+#endif
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ TEST(LoadedValueHash, EqualsTheHashOfItsNode) {
     expected.push_back(hash);
   }
   ASSERT_EQ(expected.size(), 15u);
-  ASSERT_EQ(LoadConvertedNodes(nodes, &handle->data, &StateOf(handle)->orphans), Zel_OK);
+  ASSERT_EQ(LoadConvertedNodes(nodes, &handle->data, &StateOf(handle)->values), Zel_OK);
   std::size_t at = 0;
   const ListLinks *head = ListHead(&handle->data);
   for (const ListLinks *link = head->next; link != head; link = link->next, ++at) {

@@ -151,7 +151,7 @@ TEST(ValueIndex, StoreIndexPlacesValuesExactlyAsADescentWould) {
       v.item = item;
       v.record.type = item->type;
       v.record.payload = payload;
-      ContainerMakeEmpty(&v.record.nested);
+      ContainerInitEmpty(&v.record.nested);
       return &v;
     };
     ValueIndex store{};

@@ -40,7 +40,7 @@ struct Values {
     v.item = item;
     v.record.type = item->type;
     v.record.payload = payload;
-    ContainerMakeEmpty(&v.record.nested);
+    ContainerInitEmpty(&v.record.nested);
     for (DataValue *child : children) LinkValue(&v.record.nested, child);
     return &v;
   }

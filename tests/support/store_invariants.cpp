@@ -118,7 +118,7 @@ std::size_t ListLength(DataContainer *container) {
 std::string StoreInvariantViolation(ConfigHandle *handle) {
   std::vector<DataContainer *> pending{&handle->data};
   PoolSurvey survey{0, "", &pending};
-  PoolVisit(&StateOf(handle)->orphans, SurveyValue, &survey);
+  PoolVisit(&StateOf(handle)->values, SurveyValue, &survey);
   std::string fault = survey.fault;
   std::size_t listed = 0;
   while (fault.empty() && !pending.empty()) {
