@@ -284,8 +284,8 @@ QORVCFG_API ResultCode Zel_ConfigReadFromData(const char *text, ConfigHandle *ha
  * file: Zel_EBUSY | n (in use), Zel_ESYSTEM | n (3: no such folder); writing:
  * Zel_ESYSTEM | n. A failure after the file was created leaves it as far as
  * it was written.
- * Threads: no add, change, delete or read may run on the handle meanwhile;
- * while the file is open, other opens of it fail with Zel_EBUSY | 32. */
+ * Threads: runs alone on its handle. While the file is open, other opens of
+ * it fail with Zel_EBUSY | 32. */
 QORVCFG_API ResultCode Zel_ConfigWrite(const char *path, ConfigHandle *handle);
 
 /* Zel_ContentListGet: lists the top-level items, in definition order.
