@@ -473,14 +473,22 @@ QORVCFG_API ResultCode Zel_DataDelFromData(DataRecord *parent, DataRecord *value
  * Gives the length of the whole text (without its zero), as snprintf does: a
  * result of size or more means that the text was cut. 160 bytes always
  * suffice. Touches nothing else; may run on any thread. */
-static inline size_t Qorvcfg_TextAppend_(char *buffer, size_t size, size_t at, const char *text) {
+#if defined(__cplusplus) || (defined(__STDC_VERSION__) && __STDC_VERSION__ >= 199901L)
+#define QORVCFG_INLINE static inline
+#elif defined(_MSC_VER)
+#define QORVCFG_INLINE static __inline
+#else
+#define QORVCFG_INLINE static __inline__
+#endif
+
+QORVCFG_INLINE size_t Qorvcfg_TextAppend_(char *buffer, size_t size, size_t at, const char *text) {
   for (; *text != '\0'; ++text, ++at) {
     if (at + 1 < size) buffer[at] = *text;
   }
   return at;
 }
 
-static inline size_t Qorvcfg_ResultText(ResultCode result, char *buffer, size_t size) {
+QORVCFG_INLINE size_t Qorvcfg_ResultText(ResultCode result, char *buffer, size_t size) {
   static const struct {
     ResultCode code;
     const char *name;
