@@ -11,7 +11,7 @@ else()
   set(QORVCFG_DOC_DIR ${CMAKE_INSTALL_DOCDIR})
 endif()
 
-install(FILES ${PROJECT_SOURCE_DIR}/include/qorvcfg.h
+install(FILES ${PROJECT_SOURCE_DIR}/include/qorvcfg.h ${PROJECT_SOURCE_DIR}/include/qorvcfg.hpp
               ${PROJECT_SOURCE_DIR}/include/qorvcfg_diagnostics.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
@@ -66,10 +66,15 @@ install(FILES ${PROJECT_BINARY_DIR}/qorvcfg.pc DESTINATION ${QORVCFG_PC_DIR})
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
               ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION ${QORVCFG_DOC_DIR})
-install(FILES ${PROJECT_SOURCE_DIR}/examples/host.c ${PROJECT_SOURCE_DIR}/examples/service.def
+install(FILES ${PROJECT_SOURCE_DIR}/examples/host.c ${PROJECT_SOURCE_DIR}/examples/host.cpp
+              ${PROJECT_SOURCE_DIR}/examples/host.py ${PROJECT_SOURCE_DIR}/examples/service.def
               ${PROJECT_SOURCE_DIR}/examples/service.conf
               ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
         DESTINATION ${QORVCFG_DOC_DIR}/examples)
+
+install(FILES ${PROJECT_SOURCE_DIR}/docs/definition-format.md
+              ${PROJECT_SOURCE_DIR}/docs/data-format.md DESTINATION ${QORVCFG_DOC_DIR}/docs)
+include(${CMAKE_CURRENT_LIST_DIR}/python_package.cmake)
 
 # cpack: a zip on Windows, a tar.gz elsewhere, of the installed tree.
 set(CPACK_PACKAGE_NAME qorvcfg)

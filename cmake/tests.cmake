@@ -53,3 +53,8 @@ foreach(dir ${QORVCFG_TEST_DIRS})
   add_test(NAME ${target} COMMAND ${target})
   set_tests_properties(${target} PROPERTIES TIMEOUT 600)
 endforeach()
+
+# The C++ interface promises C++17: its tests are compiled as such.
+if(TARGET test_cxx)
+  set_target_properties(test_cxx PROPERTIES CXX_STANDARD 17)
+endif()

@@ -6,8 +6,10 @@
 # host as an outside project against it (CMake package, pkg-config, and on
 # Windows a plain link against qorvcfg.lib), runs each build on the installed
 # examples (under Wine for Windows) and checks its output with the installed
-# tool. On Windows it also makes the zip and looks into it; on Linux it builds
-# a FetchContent consumer with the default options.
+# tool. The same host in C, C++ and (on Linux) Python, all of the installed
+# tree, must print the same lines and write the same bytes. On Windows it also
+# makes the zip and looks into it; on Linux it builds a FetchContent consumer
+# with the default options.
 # Prints one line per check, "check NAME: ok" or "check NAME: FAILED" (with the
 # end of its log); the exit status is non-zero when any check failed.
 
@@ -33,11 +35,15 @@ if [ "$SYSTEM" == windows ]; then
   CC=x86_64-w64-mingw32-gcc-posix
   EXE=.exe
   DOCS=$PREFIX
+  PYTHON_DIR=$PREFIX/python
+  PYTHON_LIBRARY=../../bin/qorvcfg.dll
 else
   TOOLCHAIN=()
   CC=${CC:-cc}
   EXE=
   DOCS=$PREFIX/share/doc/qorvcfg
+  PYTHON_DIR=$PREFIX/lib/python3/site-packages
+  PYTHON_LIBRARY=../../../libqorvcfg.so.$MAJOR
 fi
 
 # check NAME COMMAND...: runs the command with its output in WORK/NAME.log.
@@ -80,7 +86,9 @@ install_and_move() {
 }
 
 layout() {
-  local expected=(include/qorvcfg.h include/qorvcfg_diagnostics.h lib/libqorvcfg_core.a
+  local expected=(include/qorvcfg.h include/qorvcfg.hpp include/qorvcfg_diagnostics.h
+    lib/libqorvcfg_core.a "${PYTHON_DIR#"$PREFIX/"}/qorvcfg/__init__.py"
+    "$DOCS/examples/host.cpp" "$DOCS/examples/host.py" "$DOCS/docs/data-format.md"
     lib/cmake/qorvcfg/qorvcfgConfig.cmake lib/cmake/qorvcfg/qorvcfgConfigVersion.cmake
     lib/cmake/qorvcfg/qorvcfgTargets.cmake lib/pkgconfig/qorvcfg.pc)
   if [ "$SYSTEM" == windows ]; then
@@ -94,10 +102,13 @@ layout() {
   fi
   local file ok=0
   for file in "${expected[@]}"; do
+    file=${file#"$PREFIX/"}
     [ -e "$PREFIX/$file" ] || { echo "missing: $file"; ok=1; }
   done
-  # Only the two public headers; no path of the build machine in the package.
-  [ "$(find "$PREFIX/include" -type f | wc -l)" -eq 2 ] ||
+  grep -qx "LIBRARY = \"$PYTHON_LIBRARY\"" "$PYTHON_DIR/qorvcfg/_location.py" ||
+    { echo "the Python package does not name $PYTHON_LIBRARY"; ok=1; }
+  # Only the public headers; no path of the build machine in the package.
+  [ "$(find "$PREFIX/include" -type f | wc -l)" -eq 3 ] ||
     { echo "more than the public headers:"; find "$PREFIX/include" -type f; ok=1; }
   if grep -rl -e "$ROOT" -e "$BUILD" -e "$WORK/stage" "$PREFIX/lib/cmake" "$PREFIX/lib/pkgconfig"; then
     echo "the files above name a build path"
@@ -154,6 +165,33 @@ with_find_package() {
     run_host find-package-static "$WORK/find-package/qorvcfg_host_static$EXE"
 }
 
+# The host in C, C++ and Python on the installed examples: the same lines and
+# the same file. Python (Linux only) finds the library through its package.
+same_hosts() {
+  local dir=$WORK/same-hosts name out
+  mkdir -p "$dir"
+  local names=(c cpp) programs=("$WORK/find-package/qorvcfg_host$EXE"
+    "$WORK/find-package/qorvcfg_host_cpp$EXE")
+  for name in "${!names[@]}"; do
+    out=$dir/${names[$name]}
+    run_program "${programs[$name]}" "$DOCS/examples/service.def" "$DOCS/examples/service.conf" \
+      "$dir/out.conf" | tr -d '\r' >"$out.out" && mv "$dir/out.conf" "$out.conf" ||
+      fail "the ${names[$name]} host failed" || return 1
+  done
+  if [ "$SYSTEM" == linux ]; then
+    names+=(py)
+    env -u LD_LIBRARY_PATH -u QORVCFG_LIBRARY PYTHONPATH="$PYTHON_DIR" PYTHONDONTWRITEBYTECODE=1 \
+      python3 "$DOCS/examples/host.py" "$DOCS/examples/service.def" \
+      "$DOCS/examples/service.conf" "$dir/out.conf" >"$dir/py.out" &&
+      mv "$dir/out.conf" "$dir/py.conf" || fail "the Python host failed" || return 1
+  fi
+  cat "$dir/c.out"
+  for name in "${names[@]:1}"; do
+    diff "$dir/c.out" "$dir/$name.out" && cmp "$dir/c.conf" "$dir/$name.conf" ||
+      fail "the $name host differs from the C host" || return 1
+  done
+}
+
 with_pkg_config() {
   local flags
   flags=$(PKG_CONFIG_LIBDIR=$PREFIX/lib/pkgconfig pkg-config --cflags --libs qorvcfg) || return 1
@@ -182,7 +220,8 @@ zip_package() {
   echo "$listing"
   for entry in include/qorvcfg.h include/qorvcfg_diagnostics.h bin/qorvcfg.dll bin/qorvcfg.exe \
     lib/libqorvcfg.dll.a lib/qorvcfg.lib lib/cmake/qorvcfg/qorvcfgConfig.cmake \
-    lib/pkgconfig/qorvcfg.pc examples/host.c examples/service.def README.md LICENSE; do
+    lib/pkgconfig/qorvcfg.pc examples/host.c examples/service.def README.md LICENSE \
+    include/qorvcfg.hpp python/qorvcfg/__init__.py python/qorvcfg/_location.py; do
     grep -q "^[^/]*/$entry\$" <<<"$listing" || fail "not in the zip: $entry" || return 1
   done
   cp -f "$zip" "$BUILD/"
@@ -204,6 +243,7 @@ if [ -d "$PREFIX" ]; then
   check layout layout
   check versions versions
   check find-package with_find_package
+  check same-hosts same_hosts
   check pkg-config with_pkg_config
   if [ "$SYSTEM" == windows ]; then
     check import-library with_import_library

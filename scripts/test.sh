@@ -40,7 +40,7 @@ section() { printf '\n===== %s =====\n' "$*"; }
 
 # ---- Tools --------------------------------------------------------------------
 PACKAGES=(cmake g++ ninja-build libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64 wine
-  pkg-config unzip llvm clang libclang-rt-14-dev libpugixml-dev libtinyxml2-dev)
+  pkg-config unzip llvm clang libclang-rt-14-dev libpugixml-dev libtinyxml2-dev python3-pytest)
 
 install_missing() {
   local missing=() package tool
@@ -48,7 +48,7 @@ install_missing() {
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
   done
   for tool in cmake cpack ninja g++ x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-objdump \
-    x86_64-w64-mingw32-windres wine wineserver nm objdump pkg-config unzip llvm-dlltool; do
+    x86_64-w64-mingw32-windres wine wineserver nm objdump pkg-config unzip llvm-dlltool pytest-3; do
     command -v "$tool" >/dev/null 2>&1 || missing+=("(command $tool)")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -133,6 +133,29 @@ package_checks() {
   fi
 }
 
+# python_tests BUILD: the Python package's tests against the build's library;
+# each test case counts, as in its JUnit report.
+python_tests() {
+  local report=$1/pytest.xml attributes total bad status
+  rm -f "$report"
+  QORVCFG_LIBRARY=$1/lib/libqorvcfg.so PYTHONPATH=$ROOT/python PYTHONDONTWRITEBYTECODE=1 \
+    pytest-3 -q -p no:cacheprovider --junitxml="$report" "$ROOT/python/tests" </dev/null 2>&1
+  status=$?
+  attributes=$(grep -m 1 -o '<testsuite [^>]*' "$report" 2>/dev/null) || attributes=' tests="1" errors="1"'
+  attribute() {
+    local value
+    value=$(grep -o " $1=\"[0-9]*\"" <<<"$attributes" | tr -dc '0-9')
+    echo "${value:-0}"
+  }
+  total=$(attribute tests)
+  bad=$(($(attribute failures) + $(attribute errors)))
+  # pytest failing without a failed case (no tests found, a usage error) counts one.
+  [ "$status" -ne 0 ] && [ "$bad" -eq 0 ] && total=$((total + 1)) bad=1
+  echo "python: $((total - bad - $(attribute skipped))) passed, $bad failed"
+  passed=$((passed + total - bad - $(attribute skipped)))
+  failed=$((failed + bad))
+}
+
 # Configures and builds; shows the end of the log when it fails.
 build() {
   local build=$1
@@ -181,7 +204,10 @@ linux_configuration() {
     else
       failed=$((failed + 1))
     fi
-    [ "$package" == yes ] && package_checks linux "$build"
+    if [ "$package" == yes ]; then
+      python_tests "$build"
+      package_checks linux "$build"
+    fi
   else
     failed=1
   fi
