@@ -38,7 +38,7 @@ target_link_libraries(qorvcfg_test_support PUBLIC qorvcfg_testing gtest)
 file(GLOB QORVCFG_TEST_DIRS LIST_DIRECTORIES true ${PROJECT_SOURCE_DIR}/tests/*)
 foreach(dir ${QORVCFG_TEST_DIRS})
   get_filename_component(subsystem ${dir} NAME)
-  if(NOT IS_DIRECTORY ${dir} OR subsystem MATCHES "^(support|data|consumer)$")
+  if(NOT IS_DIRECTORY ${dir} OR subsystem MATCHES "^(support|data|consumer|shipped)$")
     continue()
   endif()
   file(GLOB test_sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
@@ -57,4 +57,25 @@ endforeach()
 # The C++ interface promises C++17: its tests are compiled as such.
 if(TARGET test_cxx)
   set_target_properties(test_cxx PROPERTIES CXX_STANDARD 17)
+endif()
+
+# The shipped shared library seen from outside: a host that replaces malloc
+# for its process fails each allocation of a read in turn, over a file of
+# wide and deep structures, one of keyed structures and the examples. Linux
+# only (glibc's allocator does the work underneath), and not under the
+# sanitizers, whose own malloc the host's would replace.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT QORVCFG_SANITIZE)
+  add_executable(test_shipped_reads ${PROJECT_SOURCE_DIR}/tests/shipped/failing_malloc_host.cpp)
+  target_compile_options(test_shipped_reads PRIVATE ${QORVCFG_WARNINGS})
+  target_include_directories(test_shipped_reads PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(test_shipped_reads PRIVATE qorvcfg)
+  set(data ${PROJECT_SOURCE_DIR}/tests/data)
+  set(examples ${PROJECT_SOURCE_DIR}/examples)
+  file(MAKE_DIRECTORY ${QORVCFG_TEST_TMP_DIR}/shipped)
+  add_test(NAME test_shipped_reads
+           COMMAND test_shipped_reads ${QORVCFG_TEST_TMP_DIR}/shipped
+                   ${data}/structures.def.xml ${data}/wide.data.xml -
+                   ${data}/structures.def.xml ${data}/keyed.data.xml "<d><x>1</x></d>"
+                   ${examples}/service.def ${examples}/service.conf -)
+  set_tests_properties(test_shipped_reads PROPERTIES TIMEOUT 600)
 endif()

@@ -9,6 +9,11 @@
 
 namespace qorvcfg {
 
+// The answer of a comparison that follows its pairs on a PairStack:
+// kUnknown when the stack could not grow, which says nothing about the two
+// things compared. Each caller decides what an undecided comparison means.
+enum class Sameness { kDifferent, kSame, kUnknown };
+
 template <typename A, typename B>
 class PairStack {
  public:

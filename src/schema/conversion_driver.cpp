@@ -100,8 +100,17 @@ void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t po
   }
   // Equal nodes have one name and so one row: none of this row's was taken
   // yet, none is equal.
-  const ConvertedNode *equal =
-      level->Counters()[position] == 0 ? nullptr : level->accepted.FindEqual(node, level->head);
+  bool undecided = false;
+  const ConvertedNode *equal = level->Counters()[position] == 0
+                                   ? nullptr
+                                   : level->accepted.FindEqual(node, level->head, &undecided);
+  if (undecided) {
+    // Telling a repeat is part of converting the element: when a comparison
+    // runs out of memory the element is left out, as any element whose
+    // conversion runs out of memory, and the walk goes on.
+    ReleaseNodeList(node, level->nodes);
+    return;
+  }
   if (equal != nullptr) {
     if (diagnostics != nullptr) {
       ReportLeftOut(diagnostics, LeftOut::kDuplicate, element, 0, equal->offset);
@@ -329,7 +338,8 @@ ResultCode ConvertNested(const MarkupElement *element, const ElementDescriptor *
 // loading two siblings that its index would refuse as equal.
 ResultCode FindDuplicateNode(const ConvertedNode *node, const ConvertedNode *accepted) {
   for (; accepted != nullptr; accepted = accepted->next) {
-    if (NodesEqual(accepted, node)) return Zel_EEXIST;
+    const Sameness same = NodesEqual(accepted, node);
+    if (same != Sameness::kDifferent) return same == Sameness::kSame ? Zel_EEXIST : Zel_ENOMEM;
   }
   return Zel_OK;
 }

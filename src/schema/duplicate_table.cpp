@@ -122,12 +122,21 @@ bool HashNode(const ConvertedNode *node, std::uint64_t *out) {
 }
 
 const ConvertedNode *DuplicateTable::FindEqual(const ConvertedNode *node,
-                                               const ConvertedNode *accepted) {
+                                               const ConvertedNode *accepted, bool *undecided) {
+  *undecided = false;
+  // The first comparison that answers anything but kDifferent ends the search.
+  auto decides = [&](const ConvertedNode *candidate) {
+    const Sameness same = NodesEqual(candidate, node);
+    *undecided = same == Sameness::kUnknown;
+    return same != Sameness::kDifferent;
+  };
   if (failed || slots == nullptr) {
     // At one level a name always finds the same row, so siblings of another
     // row have another name and are never equal.
     for (; accepted != nullptr; accepted = accepted->next) {
-      if (accepted->descriptor == node->descriptor && NodesEqual(accepted, node)) return accepted;
+      if (accepted->descriptor == node->descriptor && decides(accepted)) {
+        return *undecided ? nullptr : accepted;
+      }
     }
     return nullptr;
   }
@@ -137,7 +146,7 @@ const ConvertedNode *DuplicateTable::FindEqual(const ConvertedNode *node,
     ++probes;
     const Slot &slot = slots[i];
     if (slot.node == nullptr) return nullptr;
-    if (slot.hash == h && NodesEqual(slot.node, node)) return slot.node;
+    if (slot.hash == h && decides(slot.node)) return *undecided ? nullptr : slot.node;
   }
 }
 

@@ -47,8 +47,10 @@ struct DuplicateTable {
   bool failed;
 
   // The accepted node equal to node, or null; accepted is the level's list.
+  // *undecided says that a comparison ran out of memory (the answer is then
+  // null and tells nothing).
   [[nodiscard]] const ConvertedNode *FindEqual(const ConvertedNode *node,
-                                               const ConvertedNode *accepted);
+                                               const ConvertedNode *accepted, bool *undecided);
   // node has just been appended to accepted, the level's list.
   void Add(const ConvertedNode *node, const ConvertedNode *accepted);
   void Release();

@@ -34,11 +34,11 @@ bool SameScalar(const ConvertedNode *a, const ConvertedNode *b) {
   }
 }
 
-// Queues the children that decide whether two structures are equal; false
-// when the structures already differ. Running out of memory for the queue
-// counts as a difference.
-bool QueueNestedPairs(const ConvertedNode *a, const ConvertedNode *b, NodePairs *pairs) {
-  if (a->descriptor != b->descriptor) return false;
+// Queues the children that decide whether two structures are equal: kSame
+// when they are queued, kDifferent when the structures already differ,
+// kUnknown when the queue could not grow.
+Sameness QueueNestedPairs(const ConvertedNode *a, const ConvertedNode *b, NodePairs *pairs) {
+  if (a->descriptor != b->descriptor) return Sameness::kDifferent;
   const auto *nested = static_cast<const ElementDescriptor *>(a->descriptor->aux);
   const ConvertedNode *left = a->value.nested;
   const ConvertedNode *right = b->value.nested;
@@ -48,31 +48,36 @@ bool QueueNestedPairs(const ConvertedNode *a, const ConvertedNode *b, NodePairs 
     has_key = true;
     const ConvertedNode *x = FirstNamed(left, row->name);
     const ConvertedNode *y = FirstNamed(right, row->name);
-    if (x == nullptr || y == nullptr || !pairs->Push(x, y)) return false;
+    if (x == nullptr || y == nullptr) return Sameness::kDifferent;
+    if (!pairs->Push(x, y)) return Sameness::kUnknown;
   }
-  if (has_key) return true;
+  if (has_key) return Sameness::kSame;
   for (const ConvertedNode *x = left; x != nullptr; x = x->next) {
     const ConvertedNode *y = FirstNamed(right, x->descriptor->name);
-    if (y == nullptr || !pairs->Push(x, y)) return false;
+    if (y == nullptr) return Sameness::kDifferent;
+    if (!pairs->Push(x, y)) return Sameness::kUnknown;
   }
   for (const ConvertedNode *y = right; y != nullptr; y = y->next) {
-    if (FirstNamed(left, y->descriptor->name) == nullptr) return false;
+    if (FirstNamed(left, y->descriptor->name) == nullptr) return Sameness::kDifferent;
   }
-  return true;
+  return Sameness::kSame;
 }
 
-bool ComparePairs(NodePairs *pairs) {
+Sameness ComparePairs(NodePairs *pairs) {
   const ConvertedNode *a = nullptr;
   const ConvertedNode *b = nullptr;
   while (pairs->Pop(&a, &b)) {
-    if (!SameText(a->descriptor->name, b->descriptor->name) || a->kind != b->kind) return false;
+    if (!SameText(a->descriptor->name, b->descriptor->name) || a->kind != b->kind) {
+      return Sameness::kDifferent;
+    }
     if (a->kind == ValueKind::kNested) {
-      if (!QueueNestedPairs(a, b, pairs)) return false;
+      const Sameness queued = QueueNestedPairs(a, b, pairs);
+      if (queued != Sameness::kSame) return queued;
     } else if (!SameScalar(a, b)) {
-      return false;
+      return Sameness::kDifferent;
     }
   }
-  return true;
+  return Sameness::kSame;
 }
 
 }  // namespace
@@ -91,9 +96,10 @@ bool SameIpAddress(const IpAddressValue &x, const IpAddressValue &y) {
   return false;
 }
 
-bool NodesEqual(const ConvertedNode *a, const ConvertedNode *b) {
+Sameness NodesEqual(const ConvertedNode *a, const ConvertedNode *b) {
   NodePairs pairs;
-  return pairs.Push(a, b) && ComparePairs(&pairs);
+  if (!pairs.Push(a, b)) return Sameness::kUnknown;
+  return ComparePairs(&pairs);
 }
 
 }  // namespace qorvcfg

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/pair_stack.h"
 #include "base/read_diagnostics.h"
 #include "qorvcfg.h"
 #include "schema/duplicate_table.h"
@@ -163,9 +164,13 @@ void LevelConvertElement(ConversionLevel *level, const MarkupElement *element,
                          ReadDiagnostics *diagnostics);
 // Ends the level: frees its tables and gives its accepted nodes in order.
 [[nodiscard]] ConvertedNode *LevelFinish(ConversionLevel *level);
+// Zel_EEXIST when an accepted node equals node, Zel_ENOMEM when a
+// comparison ran out of memory before it could tell, else Zel_OK.
 [[nodiscard]] ResultCode FindDuplicateNode(const ConvertedNode *node,
                                            const ConvertedNode *accepted);
-[[nodiscard]] bool NodesEqual(const ConvertedNode *a, const ConvertedNode *b);
+// Structures are followed with a worklist, to any depth; kUnknown when it
+// could not grow.
+[[nodiscard]] Sameness NodesEqual(const ConvertedNode *a, const ConvertedNode *b);
 // Equality of texts (null equals only null) and of addresses as siblings
 // compare them: the form, then the host name or the family and its bytes; an
 // unknown form or family is never equal.

@@ -247,7 +247,12 @@ class RootLoader {
 
   bool FindEqual(const ConvertedNode *node, std::uint32_t *offset) {
     if (by_index_) return LoadThroughIndex(const_cast<ConvertedNode *>(node), offset);
-    return FindInTable(node, offset);
+    bool repeated = false;
+    // A repeat that cannot be decided for want of memory fails loading, as
+    // making the value would: never a repeat by default, which the index
+    // would then refuse, nor a value taken for new.
+    if (!FindInTable(node, offset, &repeated)) return FailLoading(nullptr, true, Zel_ENOMEM);
+    return repeated;
   }
 
   // Makes the node's value and offers it to its item's index; true when an
@@ -279,8 +284,11 @@ class RootLoader {
     // An order not by contents alone: the table takes over for the rest of
     // the read, made from the values loaded before this one, and decides.
     by_index_ = false;
-    MakeTable(held.value);
-    const bool repeated = FindInTable(node, offset);
+    if (!MakeTable(held.value)) return FailLoading(held.value, inserted == Zel_OK, Zel_ENOMEM);
+    bool repeated = false;
+    if (!FindInTable(node, offset, &repeated)) {
+      return FailLoading(held.value, inserted == Zel_OK, Zel_ENOMEM);
+    }
     if (inserted == Zel_OK && repeated) {
       TakeOut(held.value, held.position);
     } else if (inserted != Zel_OK) {
@@ -291,8 +299,18 @@ class RootLoader {
       taken_ = Taken{Taken::kFailed, inserted};
       return false;
     }
-    if (hashed_) Keep(held.value, hash_, kNoOffset);
+    if (hashed_ && !Keep(held.value, hash_, kNoOffset)) {
+      return FailLoading(nullptr, true, Zel_ENOMEM);
+    }
     taken_ = Taken{Taken::kLoaded, Zel_OK};
+    return false;
+  }
+
+  // Loading fails: Take passes the failure on and the read empties the
+  // container. A value not linked (the index refused it) is released here.
+  bool FailLoading(DataValue *value, bool linked, ResultCode failure) {
+    if (!linked) ValueRelease(value);
+    taken_ = Taken{Taken::kFailed, failure};
     return false;
   }
 
@@ -303,52 +321,50 @@ class RootLoader {
     ValueRelease(value);
   }
 
-  // Puts every value of this read but skip in the table.
-  void MakeTable(const DataValue *skip) {
+  // Puts every value of this read but skip in the table; false when the
+  // table could not grow.
+  [[nodiscard]] bool MakeTable(const DataValue *skip) {
     const ListLinks *head = ListHead(container_);
-    for (const ListLinks *link = mark_->next; link != head && !walk_; link = link->next) {
+    for (const ListLinks *link = mark_->next; link != head; link = link->next) {
       const DataValue *value = ValueOfLinks(link);
       std::uint64_t hash = 0;
-      if (value != skip && HashLoadedValue(value, &hash)) Keep(value, hash, kNoOffset);
+      if (value != skip && HashLoadedValue(value, &hash) && !Keep(value, hash, kNoOffset)) {
+        return false;
+      }
     }
+    return true;
   }
 
-  // Adds a value of this read to the table; when the table cannot grow,
-  // every value is walked from then on.
-  void Keep(const DataValue *value, std::uint64_t hash, std::uint32_t offset) {
-    if (walk_) return;
+  // Adds a value of this read to the table; false when the table could not
+  // grow. The table is what loading knows of the values it made, so that is
+  // an allocation failure of loading: the read answers Zel_ENOMEM and the
+  // container is emptied.
+  [[nodiscard]] bool Keep(const DataValue *value, std::uint64_t hash, std::uint32_t offset) {
     // At most three quarters full.
-    if ((used_ + 1) * 4 > capacity_ * 3 && !Grow()) {
-      walk_ = true;
-      return;
-    }
+    if ((used_ + 1) * 4 > capacity_ * 3 && !Grow()) return false;
     Place(value, Check(hash), offset);
     ++used_;
+    return true;
   }
 
-  bool FindInTable(const ConvertedNode *node, std::uint32_t *offset) {
+  // Whether a value of this read equals node, in *repeated; false when a
+  // comparison ran out of memory and could not decide.
+  [[nodiscard]] bool FindInTable(const ConvertedNode *node, std::uint32_t *offset, bool *repeated) {
+    *repeated = false;
     // Take follows at once for a node that has no equal: it reuses the hash.
     hashed_node_ = node;
     hashed_ = HashNode(node, &hash_);
-    if (!hashed_) return false;
-    const std::uint64_t hash = hash_;
-    if (walk_) {  // the table could not grow: every value of this read is looked at
-      const ListLinks *head = ListHead(container_);
-      for (const ListLinks *link = mark_->next; link != head; link = link->next) {
-        if (NodeEqualsValue(node, ValueOfLinks(link))) {
-          *offset = kNoOffset;
-          return true;
-        }
-      }
-      return false;
-    }
-    if (values_ == nullptr) return false;
-    const std::uint32_t check = Check(hash);
+    if (!hashed_ || values_ == nullptr) return true;
+    const std::uint32_t check = Check(hash_);
     for (std::size_t i = check & (capacity_ - 1);; i = (i + 1) & (capacity_ - 1)) {
       const std::uint32_t at = Checks()[i];
-      if (at == 0) return false;
-      if (at == check && NodeEqualsValue(node, values_[i])) {
+      if (at == 0) return true;
+      if (at != check) continue;
+      const Sameness same = NodeEqualsValue(node, values_[i]);
+      if (same == Sameness::kUnknown) return false;
+      if (same == Sameness::kSame) {
         *offset = keep_offsets_ ? Offsets()[i] : kNoOffset;
+        *repeated = true;
         return true;
       }
     }
@@ -373,7 +389,11 @@ class RootLoader {
       failure_ = result;
       return result;
     }
-    if (hashed) Keep(ValueOfLinks(ListHead(container_)->prev), hash, offset);
+    if (hashed &&
+        !Keep(ValueOfLinks(ListHead(container_)->prev), hash, offset)) {
+      failure_ = Zel_ENOMEM;
+      return Zel_ENOMEM;
+    }
     return Zel_OK;
   }
 
@@ -414,7 +434,6 @@ class RootLoader {
   const DataValue **values_ = nullptr;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
-  bool walk_ = false;
   const ConvertedNode *hashed_node_ = nullptr;  // the node FindEqual last hashed
   std::uint64_t hash_ = 0;
   bool hashed_ = false;

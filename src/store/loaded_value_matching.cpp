@@ -74,11 +74,12 @@ bool SameScalar(const ConvertedNode *node, const DataValue *value) {
 
 using NodeValuePairs = PairStack<ConvertedNode, DataValue>;
 
-// The children that decide whether a structure node equals a structure
-// value; false when they already differ.
-bool QueueChildren(const ConvertedNode *node, const DataValue *value, NodeValuePairs *pairs) {
+// Queues the children that decide whether a structure node equals a
+// structure value: kSame when they are queued, kDifferent when the two
+// already differ, kUnknown when the queue could not grow.
+Sameness QueueChildren(const ConvertedNode *node, const DataValue *value, NodeValuePairs *pairs) {
   // One row per item, naming it: the same row means the same item.
-  if (node->descriptor->name != value->item->name) return false;
+  if (node->descriptor->name != value->item->name) return Sameness::kDifferent;
   const auto *rows = static_cast<const ElementDescriptor *>(node->descriptor->aux);
   const ConvertedNode *children = node->value.nested;
   const DataContainer *nested = &value->record.nested;
@@ -88,9 +89,10 @@ bool QueueChildren(const ConvertedNode *node, const DataValue *value, NodeValueP
     has_key = true;
     const ConvertedNode *x = FirstNamedNode(children, row->name);
     const DataValue *y = FirstNamedValue(nested, row->name);
-    if (x == nullptr || y == nullptr || !pairs->Push(x, y)) return false;
+    if (x == nullptr || y == nullptr) return Sameness::kDifferent;
+    if (!pairs->Push(x, y)) return Sameness::kUnknown;
   }
-  if (has_key) return true;
+  if (has_key) return Sameness::kSame;
   // The loaded value takes the place of the stored one: each of its members
   // meets the first same-named member of the node, and every member of the
   // node must have a same-named one in the value.
@@ -98,12 +100,13 @@ bool QueueChildren(const ConvertedNode *node, const DataValue *value, NodeValueP
   for (const ListLinks *link = head->next; link != head; link = link->next) {
     const DataValue *y = ValueOfLinks(link);
     const ConvertedNode *x = FirstNamedNode(children, y->item->name);
-    if (x == nullptr || !pairs->Push(x, y)) return false;
+    if (x == nullptr) return Sameness::kDifferent;
+    if (!pairs->Push(x, y)) return Sameness::kUnknown;
   }
   for (const ConvertedNode *x = children; x != nullptr; x = x->next) {
-    if (FirstNamedValue(nested, x->descriptor->name) == nullptr) return false;
+    if (FirstNamedValue(nested, x->descriptor->name) == nullptr) return Sameness::kDifferent;
   }
-  return true;
+  return Sameness::kSame;
 }
 
 // A loaded value's scalar as the node it came from held it.
@@ -166,22 +169,23 @@ bool HashLoadedValue(const DataValue *value, std::uint64_t *out) {
   return true;
 }
 
-bool NodeEqualsValue(const ConvertedNode *node, const DataValue *value) {
+Sameness NodeEqualsValue(const ConvertedNode *node, const DataValue *value) {
   NodeValuePairs pairs;
-  if (!pairs.Push(node, value)) return false;
+  if (!pairs.Push(node, value)) return Sameness::kUnknown;
   const ConvertedNode *x = nullptr;
   const DataValue *y = nullptr;
   while (pairs.Pop(&x, &y)) {
-    if (!SameText(x->descriptor->name, y->item->name)) return false;
+    if (!SameText(x->descriptor->name, y->item->name)) return Sameness::kDifferent;
     const ItemType type = LoadedType(x->kind);
-    if (type == Zel_TYPE_NONE || type != y->record.type) return false;
+    if (type == Zel_TYPE_NONE || type != y->record.type) return Sameness::kDifferent;
     if (type == Zel_TYPE_STRUCTURE) {
-      if (!QueueChildren(x, y, &pairs)) return false;
+      const Sameness queued = QueueChildren(x, y, &pairs);
+      if (queued != Sameness::kSame) return queued;
     } else if (!SameScalar(x, y)) {
-      return false;
+      return Sameness::kDifferent;
     }
   }
-  return true;
+  return Sameness::kSame;
 }
 
 }  // namespace qorvcfg

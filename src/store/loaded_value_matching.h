@@ -8,15 +8,17 @@
 
 #include <cstdint>
 
+#include "base/pair_stack.h"
+
 namespace qorvcfg {
 
 struct ConvertedNode;
 struct DataValue;
 
-// True exactly when node would compare equal to the node that value was
+// kSame exactly when node would compare equal to the node that value was
 // loaded from. Structures follow their children with a worklist, to any
-// depth; running out of memory for it counts as a difference.
-[[nodiscard]] bool NodeEqualsValue(const ConvertedNode *node, const DataValue *value);
+// depth; kUnknown when the worklist could not grow.
+[[nodiscard]] Sameness NodeEqualsValue(const ConvertedNode *node, const DataValue *value);
 
 // The hash that HashNode gives the node value was loaded from, or false
 // when that node has none; so values of a read can join a table of nodes.

@@ -103,9 +103,9 @@ ResultCode ContainerAddValue(DataContainer *container, DataRecord *record) {
   const std::uint32_t present =
       (index != nullptr && index->tag == kIndexTagLive) ? index->count : 0;
   if (value->item->number != 0 && present >= value->item->number) return Zel_ERANGE;
-  // A value linked here compares equal to itself.
-  if (value->container == container) return Zel_EEXIST;
-  if (LinkedElsewhere(value, container)) return Zel_EFOREIGN;
+  // A value linked anywhere is already added: here it compares equal to
+  // itself, and in a sibling structure it stays where it is.
+  if (IsLinked(value)) return Zel_EEXIST;
   return ContainerInsertHeldValue(container, position, value);
 }
 

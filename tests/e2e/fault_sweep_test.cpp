@@ -6,8 +6,10 @@
 #include "support/fault_sweep.h"
 
 #include <set>
+#include <tuple>
 
 #include "e2e/config_helpers.h"
+#include "support/data_variants.h"
 #include "support/store_invariants.h"
 
 namespace qorvcfg::test {
@@ -95,6 +97,91 @@ TEST_P(FaultSweep, ReadOfEveryTypeAndNesting) {
     EXPECT_GT(unchanged, 0);  // failures while parsing
   }
 }
+
+struct SweptRead {
+  const char *name;
+  const char *definition;  // paths from tests/data
+  const char *data;
+  // An element whose conversion allocates nothing (its nodes are ones that
+  // earlier elements gave back), so no failure may leave it out; or null.
+  const char *never_left_out;
+};
+
+void PrintTo(const SweptRead &input, std::ostream *out) { *out << input.name; }
+
+class EmptyHandleSweep : public testing::TestWithParam<std::tuple<SweptRead, FailMode>> {};
+
+// A read into an empty handle answers Zel_OK or Zel_ENOMEM whichever of its
+// allocations fails; Zel_ENOMEM leaves the handle empty. With one failing
+// allocation a Zel_OK read holds every value of the whole read, or every
+// value of the read without the one element whose conversion ran out of
+// memory: a repeat is never decided by memory.
+TEST_P(EmptyHandleSweep, ReadKeepsEveryValueItCouldConvert) {
+  const auto [input, mode] = GetParam();
+  const std::string definition = DataPath(input.definition), data = ReadFile(DataPath(input.data));
+  auto fresh = [&] {
+    ConfigHandle *handle = nullptr;
+    EXPECT_EQ(Zel_ConfigCreate(definition.c_str(), &handle), Zel_OK);
+    return HandlePtr(handle, &Zel_ConfigDestroy);
+  };
+  auto read = [&](const std::string &text) {
+    HandlePtr config = fresh();
+    EXPECT_EQ(Zel_ConfigReadFromData(text.c_str(), config.get()), Zel_OK);
+    return WrittenText(config.get());
+  };
+  const std::string empty = WrittenText(fresh().get()), full = read(data);
+  std::set<std::string> allowed{full};
+  ASSERT_TRUE(!input.never_left_out || data.find(input.never_left_out) != std::string::npos);
+  for (const std::string &text : WithoutOneElement(data, input.never_left_out)) {
+    allowed.insert(read(text));
+  }
+  HandlePtr config = fresh();
+  int loaded = 0, failed = 0;
+  const std::uint64_t made =
+      SweepAllocationFailures([&] { return Zel_ConfigReadFromData(data.c_str(), config.get()); },
+                              [&](ResultCode result, bool injected) {
+                                ASSERT_EQ(StoreInvariantViolation(config.get()), "");
+                                const std::string written = WrittenText(config.get());
+                                if (!injected) {
+                                  EXPECT_EQ(result, Zel_OK);
+                                  EXPECT_EQ(written, full);
+                                } else if (result == Zel_OK) {
+                                  ++loaded;
+                                  if (mode == FailMode::kOnlyNth) {
+                                    EXPECT_EQ(allowed.count(written), 1u) << written;
+                                  }
+                                } else {
+                                  ++failed;
+                                  EXPECT_EQ(result, Zel_ENOMEM);
+                                  EXPECT_EQ(written, empty);
+                                }
+                                config = fresh();
+                              },
+                              mode);
+  EXPECT_GT(made, 20u);
+  EXPECT_GT(failed, 0);
+  if (mode == FailMode::kOnlyNth) {
+    EXPECT_GT(loaded, 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, EmptyHandleSweep,
+    testing::Combine(
+        testing::Values(
+            SweptRead{"EveryType", "every_type.def.xml", "every_type.data.xml", nullptr},
+            // Repeats of structures of 40 members and 40 levels, at the top and inside w.
+            SweptRead{"Wide", "structures.def.xml", "wide.data.xml", nullptr},
+            // Keyed structures, then one that the index cannot order, which
+            // switches the repeat decisions to the table, then more of each.
+            SweptRead{"Keyed", "structures.def.xml", "keyed.data.xml", "<d><x>1</x></d>"},
+            SweptRead{"Examples", "../../examples/service.def", "../../examples/service.conf",
+                      nullptr}),
+        testing::Values(FailMode::kOnlyNth, FailMode::kNthAndAfter)),
+    [](const testing::TestParamInfo<std::tuple<SweptRead, FailMode>> &info) {
+      return std::string(std::get<0>(info.param).name) +
+             (std::get<1>(info.param) == FailMode::kOnlyNth ? "OneFailure" : "FailuresFromN");
+    });
 
 // Builds a route with a hop, a label, a host name and a mode value.
 ResultCode BuildValues(ConfigHandle *h) {

@@ -36,18 +36,26 @@ DataRecord *Member(DataRecord *structure, const char *name, std::int64_t value) 
   return nullptr;
 }
 
-TEST(StoreIntegrity, ValueOfASiblingStructureIsForeign) {
+// Deleting or changing it there is foreign; adding it there adds a value that
+// is already added.
+TEST(StoreIntegrity, ValueOfASiblingStructureIsRefused) {
   const std::int64_t seven = 7;
   const struct {
     const char *call;
     ResultCode (*run)(DataRecord *parent, DataRecord *value, const std::int64_t *data);
+    ResultCode expected;
   } calls[] = {
-      {"del", [](DataRecord *p, DataRecord *v,
-                 const std::int64_t *) { return Zel_DataDelFromData(p, v); }},
-      {"change", [](DataRecord *p, DataRecord *v,
-                    const std::int64_t *d) { return Zel_DataChangeToData(p, v, d); }},
+      {"del",
+       [](DataRecord *p, DataRecord *v, const std::int64_t *) { return Zel_DataDelFromData(p, v); },
+       Zel_EFOREIGN},
+      {"change",
+       [](DataRecord *p, DataRecord *v, const std::int64_t *d) {
+         return Zel_DataChangeToData(p, v, d);
+       },
+       Zel_EFOREIGN},
       {"add",
-       [](DataRecord *p, DataRecord *v, const std::int64_t *) { return Zel_DataAddToData(p, v); }},
+       [](DataRecord *p, DataRecord *v, const std::int64_t *) { return Zel_DataAddToData(p, v); },
+       Zel_EEXIST},
   };
   for (const auto &c : calls) {
     SCOPED_TRACE(c.call);
@@ -56,7 +64,7 @@ TEST(StoreIntegrity, ValueOfASiblingStructureIsForeign) {
     ASSERT_EQ(r.size(), 2u);
     DataRecord *m = Member(r[0], "m", 6);
     const std::string before = ConfigText(config.get());
-    EXPECT_EQ(c.run(r[1], m, &seven), Zel_EFOREIGN);
+    EXPECT_EQ(c.run(r[1], m, &seven), c.expected);
     EXPECT_EQ(ConfigText(config.get()), before);
     EXPECT_EQ(StoreInvariantViolation(config.get()), "");
     EXPECT_EQ(Zel_DataDelFromData(r[0], m), Zel_OK);  // where it lives

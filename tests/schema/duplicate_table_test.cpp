@@ -66,13 +66,15 @@ TEST(DuplicateTable, SequentialSiblingsTakeFewProbes) {
     Siblings level(kCount, kinds);
     Siblings again(kCount, kinds);
     DuplicateTable table = kEmptyDuplicateTable;
+    bool undecided = false;
     for (int i = 0; i < kCount; ++i) {
-      ASSERT_EQ(table.FindEqual(&level.nodes[i], i == 0 ? nullptr : &level.nodes[0]), nullptr);
+      ASSERT_EQ(table.FindEqual(&level.nodes[i], i == 0 ? nullptr : &level.nodes[0], &undecided),
+                nullptr);
       if (i > 0) level.nodes[i - 1].next = &level.nodes[i];
       table.Add(&level.nodes[i], &level.nodes[0]);
     }
     for (int i = 0; i < kCount; ++i) {
-      ASSERT_EQ(table.FindEqual(&again.nodes[i], &level.nodes[0]), &level.nodes[i]);
+      ASSERT_EQ(table.FindEqual(&again.nodes[i], &level.nodes[0], &undecided), &level.nodes[i]);
     }
     EXPECT_LT(table.probes, 2u * 3u * kCount);  // three slots a lookup on average
     table.Release();
