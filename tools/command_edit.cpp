@@ -13,6 +13,7 @@ int RunEditCommand(Edit edit, const Arguments &args) {
   request.changes.assign(args.positional.begin() + 2, args.positional.end());
   request.target = args.output.value_or(request.data);
   request.force = args.force;
+  request.dry_run = args.dry_run;
   RunEdit(request);
   return 0;
 }

@@ -1,4 +1,7 @@
 // items: the items of a definition, as a tree, a list of paths or JSON.
+#include <string>
+#include <string_view>
+
 #include "commands.h"
 #include "json_writer.h"
 #include "levels.h"
@@ -90,18 +93,74 @@ void WriteItemsJson(JsonWriter &json, const ItemDefinition *items) {
   json.Close(']');
 }
 
+// 3 when reading the definition repaired or left out anything.
+int DefinitionStatus(const Session &session) {
+  return session.report.diagnostics.empty() ? kDone : kInvalidFile;
+}
+
+// Text for Markdown: characters that would start markup escaped, lines joined.
+std::string MarkdownText(const std::string &text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n' || c == '\r') {
+      out += ' ';
+      continue;
+    }
+    if (std::string_view("\\`*_[]<>|#").find(c) != std::string_view::npos) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+void PrintItemDoc(const ItemPlace &place) {
+  const ItemDefinition *item = place.item;
+  std::string text = std::string(place.depth == 0 ? "## " : "### ") + "`" + place.path + "`\n\n";
+  if (item->dispstring) text += "**" + MarkdownText(item->dispstring) + "**\n\n";
+  if (item->description) text += MarkdownText(item->description) + "\n\n";
+  text += std::string("- type: ") + TypeName(item->type) + "\n";
+  if (item->type == Zel_TYPE_INTEGER) {
+    text +=
+        "- range: " + std::to_string(item->minimum) + " to " + std::to_string(item->maximum) + "\n";
+  } else if (item->type == Zel_TYPE_STRING) {
+    text += "- length: " + std::to_string(item->minimum) + " to " + std::to_string(item->maximum) +
+            " bytes\n";
+  }
+  text += "- values: " +
+          (item->number ? "at most " + std::to_string(item->number) : std::string("any number")) +
+          "\n";
+  if (item->type != Zel_TYPE_STRUCTURE) {
+    text += "- default: " +
+            (HasDefault(item)
+                 ? "`" + PayloadText(item->default_value.type, item->default_value.payload) + "`"
+                 : std::string("none")) +
+            "\n";
+  }
+  std::string flags = item->necessity ? "required" : "optional";
+  if (item->identifier) flags += ", identifier";
+  if (item->hidden) flags += ", hidden";
+  text += "- flags: " + flags + "\n";
+  if (item->entries) {
+    text += "- words:\n";
+    for (const KeywordEntry *entry = item->entries; entry; entry = entry->next) {
+      text += std::string("  - `") + (entry->keyword ? entry->keyword : "") + "`" +
+              (entry->text && *entry->text ? ": " + MarkdownText(entry->text) : "") + "\n";
+    }
+  }
+  Print(text + "\n");
+}
+
 }  // namespace
 
 int CommandItems(const Arguments &args) {
   Session session = OpenDefinition(args.positional[0]);
   PrintDiagnostics(session.report, false);
   ConfigHandle *h = session.handle.get();
-  if (!h->items) Refuse(args.positional[0] + ": " + UnreadableDefinition(h->items));
+  if (!h->items) Refuse(kInvalidFile, args.positional[0] + ": " + UnreadableDefinition(h->items));
   if (args.paths) {
     for (const ItemPlace &place : ItemsInOrder(h->items)) {
       if (Holds(place.item)) Print(place.path + "\n");
     }
-    return 0;
+    return DefinitionStatus(session);
   }
   if (args.json) {
     JsonWriter json;
@@ -112,7 +171,7 @@ int CommandItems(const Arguments &args) {
         .Field("hidden", JsonBool(h->hidden));
     WriteItemsJson(json, h->items);
     json.Close('}').PrintDocument();
-    return 0;
+    return DefinitionStatus(session);
   }
   Print(std::string("config: ") + (h->name ? h->name : "(unnamed)") +
         (h->hidden ? "  hidden" : "") + "\n");
@@ -120,7 +179,28 @@ int CommandItems(const Arguments &args) {
   if (h->description) Print(std::string("description: ") + h->description + "\n");
   Print("items:\n");
   PrintItems(h->items);
-  return 0;
+  return DefinitionStatus(session);
+}
+
+int CommandDoc(const Arguments &args) {
+  Session session = OpenDefinition(args.positional[0]);
+  PrintDiagnostics(session.report, false);
+  ConfigHandle *h = session.handle.get();
+  if (!h->items) Refuse(kInvalidFile, args.positional[0] + ": " + UnreadableDefinition(h->items));
+  Print("# " +
+        MarkdownText(h->dispstring ? h->dispstring
+                     : h->name     ? h->name
+                                   : "Settings") +
+        "\n\n");
+  if (h->description) Print(MarkdownText(h->description) + "\n\n");
+  if (h->name)
+    Print("Root element of the data file: `config`; definition name: `" + std::string(h->name) +
+          "`.\n\n");
+  for (const ItemPlace &place : ItemsInOrder(h->items)) {
+    if (!Holds(place.item)) continue;
+    PrintItemDoc(place);
+  }
+  return DefinitionStatus(session);
 }
 
 }  // namespace qorvcfg_tool

@@ -24,9 +24,10 @@ const char kWriteHelp[] =
     "white space, an empty text, an address with a mask), or when any change\n"
     "fails; --force writes in the first two cases anyway. The result goes to OUT,\n"
     "or back to DATA, through a temporary file beside it that is read back and\n"
-    "then renamed over it: a refused or failed edit leaves the file as it was.\n";
+    "then renamed over it: a refused or failed edit leaves the file as it was.\n"
+    "--dry-run writes nothing and prints a unified diff of what would be written.\n";
 
-constexpr unsigned kEditOptions = kOutput | kForce;
+constexpr unsigned kEditOptions = kOutput | kForce | kDryRun;
 constexpr unsigned kEditNotes = kPathNote | kValueNote | kWriteNote;
 
 const Command kCommands[] = {
@@ -36,40 +37,67 @@ const Command kCommands[] = {
      "default, flags (identifier, required or optional, hidden), display texts\n"
      "and the words of an enumeration with their texts. --paths prints the path\n"
      "of every item, one a line. What reading repaired in the definition goes to\n"
-     "standard error.\n",
+     "standard error, and the exit status is then 3.\n",
      kJson | kPaths, 1, 1, 0, CommandItems},
-    {"show", "DEF DATA [--json]", "every value of a data file",
-     "Prints every value as loaded, item by item in definition order and each\n"
-     "item's values in the library's listing order (greatest first). Structure\n"
-     "values are blocks in braces, named by their identifier when they have one.\n"
+    {"doc", "DEF", "a Markdown reference of a definition",
+     "Prints a Markdown reference of the definition: for each item its path,\n"
+     "type, bounds, number of values, default, enumeration words with their\n"
+     "texts, flags, display text and description.\n",
+     0, 1, 1, 0, CommandDoc},
+    {"show", "DEF DATA [--json] [--effective] [--order file|library]", "every value of a data file",
+     "Prints every value as loaded, item by item in definition order. Each\n"
+     "item's values come in the library's listing order (greatest first), or\n"
+     "with --order file in the order of the file. Structure values are blocks in\n"
+     "braces, named by their identifier when they have one. --effective adds\n"
+     "the items without values with their defaults, marked \"(default)\".\n"
      "--json prints one object: item names to arrays of values, structures as\n"
-     "objects. What reading left out goes to standard error.\n",
-     kJson, 2, 2, 0, CommandShow},
-    {"get", "DEF DATA PATH [--json]", "the values of one item, or its default",
+     "objects, a default as {\"value\": V, \"default\": true}. DATA \"-\" reads\n"
+     "standard input. What reading left out goes to standard error, and the\n"
+     "exit status is then 3.\n",
+     kJson | kEffective | kOrder, 2, 2, 0, CommandShow},
+    {"list", "DEF DATA [--order file|library]", "one PATH=VALUE line per value",
+     "Prints one line per value, PATH=VALUE, structures named by their\n"
+     "identifier: \"upstream[alpha]/port=8080\". DATA \"-\" reads standard input.\n",
+     kOrder, 2, 2, 0, CommandList},
+    {"get", "DEF DATA PATH [--json] [--no-default]", "the values of one item, or its default",
      "Prints the values of one item, one a line; a structure value as a block.\n"
      "An item without values prints its default, and standard error says so;\n"
-     "without a default (structures, enumerations without words) nothing is\n"
-     "printed and the exit status is 1. --json prints an array.\n",
-     kJson, 3, 3, kPathNote, CommandGet},
-    {"set", "DEF DATA PATH=VALUE... [-o OUT] [--force]", "give an item its one value",
+     "with --no-default, or without a default (structures, enumerations without\n"
+     "words), nothing is printed and the exit status is 1. --json prints an\n"
+     "array; a default in it is {\"value\": V, \"default\": true}. DATA \"-\"\n"
+     "reads standard input.\n",
+     kJson | kNoDefault, 3, 3, kPathNote, CommandGet},
+    {"set", "DEF DATA PATH=VALUE... [-o OUT] [--force] [--dry-run]", "give an item its one value",
      "Changes the value of an item that has exactly one value at that level, or\n"
      "adds one when it has none. Structures on the way that do not exist yet are\n"
      "made, with the picked identifier.\n",
      kEditOptions, 3, kAnyNumber, kEditNotes, CommandSet},
-    {"add", "DEF DATA PATH=VALUE... [-o OUT] [--force]", "add a value",
+    {"add", "DEF DATA PATH=VALUE... [-o OUT] [--force] [--dry-run]", "add a value",
      "Adds a value. For a structure item, VALUE is the new structure's identifier.\n", kEditOptions,
      3, kAnyNumber, kEditNotes, CommandAdd},
-    {"del", "DEF DATA PATH[=VALUE]... [-o OUT] [--force]", "delete values",
+    {"del", "DEF DATA PATH[=VALUE]... [-o OUT] [--force] [--dry-run]", "delete values",
      "Deletes the item's values that equal VALUE, or all of them without VALUE.\n"
      "For a structure item VALUE (or a pick, \"upstream[beta]\") names the\n"
-     "structure by its identifier.\n",
+     "structure by its identifier. No such value: exit status 1.\n",
      kEditOptions, 3, kAnyNumber, kEditNotes, CommandDel},
-    {"check", "DEF DATA [--json]", "what reading left out, and the count of values",
-     "Reads both files and prints everything that reading left out or repaired,\n"
-     "as FILE:LINE:COL: message, then how many values each item holds (for\n"
-     "items inside structures: in all of them). Exit status 1 when anything was\n"
-     "left out or repaired, or a file did not load.\n",
-     kJson, 2, 2, 0, CommandCheck},
+    {"check", "DEF [DATA] [--strict] [--json]", "what reading left out, and the count of values",
+     "With DEF alone, reads the definition and prints everything reading left out\n"
+     "or repaired in it, as FILE:LINE:COL: message, and what would make every\n"
+     "read of data fail (an item of type structure without child items, a\n"
+     "definition without items). With DATA too, reads both files and prints\n"
+     "what reading left out or repaired, then how many values each item holds\n"
+     "(for items inside structures: in all of them). DATA \"-\" reads standard\n"
+     "input.\n"
+     "\n"
+     "--strict adds warnings about what reading accepts but is likely a mistake:\n"
+     "a required item without a value (at the top and in each structure value),\n"
+     "a structure value without its identifier, a root element not named config,\n"
+     "an integer with a leading zero (read as octal), an address that reads as a\n"
+     "host name though it looks like a number or an IPv6 address, and, for each\n"
+     "element that names no item, the closest item name.\n"
+     "\n"
+     "Exit status 3 when anything was reported or a file did not load.\n",
+     kJson | kStrict, 1, 2, 0, CommandCheck},
 };
 
 }  // namespace
@@ -108,8 +136,16 @@ std::string UsageText() {
   text +=
       "\n"
       "DEF is a definition file, DATA a data file. \"qorvcfg COMMAND --help\" tells more.\n"
-      "Exit status: 0 success; 1 a refusal, a failure, something left out by reading\n"
-      "(check) or no value and no default (get); 2 usage.\n";
+      "\"qorvcfg help COMMAND\" does too. DATA \"-\" reads standard input; \"--\" ends the\n"
+      "options.\n"
+      "\n"
+      "Exit status:\n"
+      "  0  done\n"
+      "  1  not found: no such item or value (get, del)\n"
+      "  2  usage: the command line is wrong\n"
+      "  3  a file is invalid or unreadable, or reading it left something out\n"
+      "  4  cannot write: busy, permission denied, disk full, standard output\n"
+      "  5  a value refused: type, bounds, enumeration, number of values\n";
   return text;
 }
 

@@ -38,8 +38,10 @@ std::string CommandHelpText(const Command &command);
 std::string UsageText();
 
 int CommandItems(const Arguments &args);
+int CommandDoc(const Arguments &args);
 int CommandShow(const Arguments &args);
 int CommandGet(const Arguments &args);
+int CommandList(const Arguments &args);
 int CommandCheck(const Arguments &args);
 int CommandSet(const Arguments &args);
 int CommandAdd(const Arguments &args);

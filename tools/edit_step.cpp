@@ -3,7 +3,9 @@
 #include <optional>
 
 #include "paths.h"
+#include "read_report.h"
 #include "tool.h"
+#include "unified_diff.h"
 #include "value_format.h"
 #include "value_input.h"
 #include "value_walk.h"
@@ -12,9 +14,9 @@
 #include <windows.h>
 #else
 #include <unistd.h>
+#endif
 
 #include <filesystem>
-#endif
 
 namespace qorvcfg_tool {
 namespace {
@@ -28,6 +30,14 @@ std::wstring Wide(const std::string &text) {
   return wide;
 }
 #endif
+
+unsigned long ProcessId() {
+#ifdef _WIN32
+  return GetCurrentProcessId();
+#else
+  return static_cast<unsigned long>(getpid());
+#endif
+}
 
 void RemoveFile(const std::string &path) {
 #ifdef _WIN32
@@ -49,7 +59,7 @@ void WriteData(const Session &session, const std::string &target, bool force) {
   ResultCode result = Zel_ConfigWrite(temporary.c_str(), session.handle.get());
   if (result != Zel_OK) {
     RemoveFile(temporary);
-    Fail(temporary, "cannot write: " + SystemErrorText(result), result);
+    Fail(kCannotWrite, temporary, "cannot write: " + WriteFailureText(result, temporary), result);
   }
   if (!force) {
     ConfigHandle *reread = nullptr;
@@ -59,21 +69,21 @@ void WriteData(const Session &session, const std::string &target, bool force) {
     if (result != Zel_OK ||
         CountValues(TopLevel(reread)) != CountValues(TopLevel(session.handle.get()))) {
       RemoveFile(temporary);
-      Refuse(target + ": not written: the result would not read back whole");
+      Refuse(kValueRefused, target + ": not written: the result would not read back whole");
     }
   }
 #ifdef _WIN32
   if (!MoveFileExW(Wide(temporary).c_str(), Wide(target).c_str(), MOVEFILE_REPLACE_EXISTING)) {
     ResultCode error = Zel_ESYSTEM | (GetLastError() & ~Zel_CODE_MASK);
     RemoveFile(temporary);
-    Fail(target, "cannot replace the file", error);
+    Fail(kCannotWrite, target, "cannot replace the file", error);
   }
 #else
   std::error_code error;
   std::filesystem::rename(temporary, target, error);
   if (error) {
     RemoveFile(temporary);
-    Refuse(target + ": cannot replace the file: " + error.message());
+    Refuse(kCannotWrite, target + ": cannot replace the file: " + error.message());
   }
 #endif
 }
@@ -82,9 +92,10 @@ Session ReadForEdit(const std::string &definition, const std::string &data, bool
   Session session = OpenData(definition, data);
   PrintDiagnostics(session.report, false);
   if (session.report.CountFor(data) > 0 && !force) {
-    Refuse(data +
-           ": not written: reading left out what is listed above, and writing would drop "
-           "it; --force writes anyway");
+    Refuse(kInvalidFile,
+           data +
+               ": not written: reading left out what is listed above, and writing would drop "
+               "it; --force writes anyway");
   }
   return session;
 }
@@ -110,7 +121,7 @@ void ApplyChange(ConfigHandle *handle, Edit edit, const std::string &argument, b
                                               : PayloadText(value->type, value->payload);
       if (!text || stored == wanted) doomed.push_back(value);
     }
-    if (doomed.empty()) Fail(argument, "no such value", Zel_ENOENT);
+    if (doomed.empty()) Fail(kNotFound, argument, "no such value", Zel_ENOENT);
     Apply(target, argument, [&] {
       for (DataRecord *value : doomed) CheckEdit(level.Del(value), argument);
     });
@@ -131,7 +142,7 @@ void ApplyChange(ConfigHandle *handle, Edit edit, const std::string &argument, b
   ConvertForEdit(item, *text, argument, force, &contents);
   std::vector<DataRecord *> values = level.Values(item);
   if (edit == Edit::kSet && values.size() > 1) {
-    Fail(argument,
+    Fail(kUsageError, argument,
          std::string(item->name) + " has " + std::to_string(values.size()) +
              " values; use add or del",
          Zel_EINVAL);
@@ -154,7 +165,22 @@ void RunEdit(const EditRequest &request) {
   for (const std::string &change : request.changes) {
     ApplyChange(session.handle.get(), request.edit, change, request.force);
   }
-  WriteData(session, request.target, request.force);
+  if (!request.dry_run) {
+    WriteData(session, request.target, request.force);
+    return;
+  }
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+  if (error) Refuse(kCannotWrite, "no temporary folder for a dry run: " + error.message());
+  const std::string scratch =
+      (folder / ("qorvcfg-dry-run-" + std::to_string(ProcessId()) + ".conf")).string();
+  WriteData(session, scratch, request.force);
+  std::optional<std::string> written = ReadWholeFile(scratch);
+  RemoveFile(scratch);
+  if (!written) Refuse(kCannotWrite, scratch + ": cannot read back the dry run's result");
+  const std::string label = request.data == "-" ? kStandardInputName : request.data;
+  Print(UnifiedDiff(session.data_text, *written, label,
+                    request.target == "-" ? label : request.target));
 }
 
 }  // namespace qorvcfg_tool

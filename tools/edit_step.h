@@ -19,10 +19,13 @@ struct EditRequest {
   std::vector<std::string> changes;
   std::string target;  // where the result is written; data for in place
   bool force = false;
+  bool dry_run = false;  // print a unified diff of what would be written instead
 };
 
 // Reads, changes and writes. Every refusal or failure throws a ToolError
-// before target is touched.
+// before target is touched. A dry run writes the result to a scratch file
+// in the system's temporary folder, prints the difference from data and
+// removes it.
 void RunEdit(const EditRequest &request);
 
 // The three parts of RunEdit.

@@ -1,5 +1,7 @@
 #include "levels.h"
 
+#include <algorithm>
+
 #include "tool.h"
 #include "value_format.h"
 
@@ -129,6 +131,40 @@ bool HasDefault(const ItemDefinition *item) {
     default:
       return false;
   }
+}
+
+}  // namespace qorvcfg_tool
+
+namespace qorvcfg_tool {
+namespace {
+
+std::size_t EditDistance(const std::string &a, const std::string &b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+}  // namespace
+
+const ItemDefinition *ClosestItem(const ItemDefinition *items, const std::string &name) {
+  const std::size_t limit = std::max<std::size_t>(2, name.size() / 3);
+  const ItemDefinition *best = nullptr;
+  std::size_t best_distance = limit + 1;
+  for (const ItemDefinition *item = items; item; item = item->next) {
+    if (!Holds(item)) continue;
+    const std::size_t distance = EditDistance(name, item->name);
+    if (distance < best_distance) best = item, best_distance = distance;
+  }
+  return best;
 }
 
 }  // namespace qorvcfg_tool

@@ -73,3 +73,11 @@ std::string UnreadableDefinition(const ItemDefinition *items);
 bool HasDefault(const ItemDefinition *item);
 
 }  // namespace qorvcfg_tool
+
+namespace qorvcfg_tool {
+
+// The held item of items whose name is closest to name (fewest single-byte
+// edits, and at most a third of the name's length, or 2), or null.
+const ItemDefinition *ClosestItem(const ItemDefinition *items, const std::string &name);
+
+}  // namespace qorvcfg_tool

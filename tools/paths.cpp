@@ -27,16 +27,16 @@ std::vector<Segment> ParsePath(const std::string &path) {
 
 void CheckEdit(ResultCode result, const std::string &context) {
   if (result == Zel_OK) return;
-  if (result == Zel_EEXIST) Fail(context, "already present", result);
-  if (result == Zel_ENOMEM) Fail(context, "out of memory", result);
-  Fail(context, "refused by the library", result);
+  if (result == Zel_EEXIST) Fail(kValueRefused, context, "already present", result);
+  if (result == Zel_ENOMEM) Fail(kInvalidFile, context, "out of memory", result);
+  Fail(kValueRefused, context, "refused by the library", result);
 }
 
 void CheckRoom(const Level &level, const ItemDefinition *item, const std::string &path) {
   if (item->number == 0) return;
   const std::size_t count = level.Values(item).size();
   if (count >= item->number) {
-    Fail(path,
+    Fail(kValueRefused, path,
          "already holds " + std::to_string(count) + (count == 1 ? " value" : " values") +
              ", its most",
          Zel_ERANGE);
@@ -56,7 +56,8 @@ std::vector<DataRecord *> Picked(const Level &level, const ItemDefinition *item,
 }
 
 void FailNoPick(const std::string &path, const ItemDefinition *item, const std::string &pick) {
-  Fail(path, std::string("no ") + item->name + " with " + IdentifierItem(item)->name + " " + pick,
+  Fail(kNotFound, path,
+       std::string("no ") + item->name + " with " + IdentifierItem(item)->name + " " + pick,
        Zel_ENOENT);
 }
 
@@ -84,10 +85,12 @@ Target Resolve(ConfigHandle *handle, const std::string &path, bool make, bool fo
     const Segment &segment = segments[i];
     const ItemDefinition *item = FindItem(target.level.items, segment.name);
     if (!item) {
-      Fail(
-          path,
-          "no item " + segment.name + " at this level; its items: " + ItemNames(target.level.items),
-          Zel_ENOTFOUND);
+      const ItemDefinition *closest = ClosestItem(target.level.items, segment.name);
+      Fail(kNotFound, path,
+           "no item " + segment.name + " at this level" +
+               (closest ? "; did you mean " + std::string(closest->name) + "?" : "") +
+               "; its items: " + ItemNames(target.level.items),
+           Zel_ENOTFOUND);
     }
     if (segment.pick && (item->type != Zel_TYPE_STRUCTURE || !IdentifierItem(item))) {
       UsageFail(path + ": " + segment.name + " has no identifier item to pick a value by");
@@ -102,14 +105,14 @@ Target Resolve(ConfigHandle *handle, const std::string &path, bool make, bool fo
     std::vector<DataRecord *> values =
         making ? std::vector<DataRecord *>{} : Picked(target.level, item, segment.pick);
     if (values.size() > 1) {
-      Fail(path,
+      Fail(kUsageError, path,
            segment.name + " has " + std::to_string(values.size()) + " values; pick one with " +
                segment.name + "[...]",
            Zel_EINVAL);
     }
     if (values.empty()) {
       if (!make && segment.pick) FailNoPick(path, item, *segment.pick);
-      if (!make) Fail(path, "no value of " + segment.name, Zel_ENOENT);
+      if (!make) Fail(kNotFound, path, "no value of " + segment.name, Zel_ENOENT);
       CheckRoom(target.level, item, path);
       making = true;
       values.push_back(MakeStructure(target.level, item, segment.pick, force));

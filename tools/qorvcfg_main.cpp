@@ -44,6 +44,12 @@ bool WantsHelp(const std::vector<std::string> &args) {
 int Run(const std::vector<std::string> &all) {
   if (all.empty()) UsageFail("no command given");
   const std::string &name = all[0];
+  if (name == "help" && all.size() == 2) {
+    const Command *command = FindCommand(all[1]);
+    if (!command) UsageFail("no command " + all[1]);
+    Print(CommandHelpText(*command));
+    return 0;
+  }
   if (name == "--help" || name == "-h" || name == "help") {
     Print(UsageText());
     return 0;
@@ -94,17 +100,23 @@ std::vector<std::string> CommandLine(int argc, char **argv) {
 
 int main(int argc, char **argv) {
   using namespace qorvcfg_tool;
+  int status = kDone;
   try {
-    int status = Run(CommandLine(argc, argv));
-    std::fflush(stdout);
-    return status;
+    status = Run(CommandLine(argc, argv));
   } catch (const ToolError &error) {
     std::fflush(stdout);
     std::fprintf(stderr, "qorvcfg: %s\n", error.message.c_str());
-    return error.status;
+    status = error.status;
   } catch (const std::exception &error) {
     std::fflush(stdout);
     std::fprintf(stderr, "qorvcfg: %s\n", error.what());
-    return kFailure;
+    status = kInvalidFile;
   }
+  // What could not be printed was not done: a full disk on standard output
+  // is a failure to write.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "qorvcfg: standard output: cannot write\n");
+    return kCannotWrite;
+  }
+  return status;
 }

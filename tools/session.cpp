@@ -16,18 +16,27 @@ Session OpenDefinition(const std::string &path) {
   ConfigHandle *handle = nullptr;
   ResultCode result =
       Qorvcfg_ConfigCreateObserved(path.c_str(), &handle, ReadReport::Observer(), &session.report);
-  if (result != Zel_OK) Fail(path, FileFailureText(result), result);
+  if (result != Zel_OK) Fail(kInvalidFile, path, FileFailureText(result, path), result);
   session.handle.reset(handle);
   return session;
 }
 
 ResultCode ReadData(Session &session, const std::string &path) {
+  const bool standard_input = path == "-";
   session.data_path = path;
-  session.report.file = path;
-  ResultCode result = Qorvcfg_ConfigReadObserved(path.c_str(), session.handle.get(),
-                                                 ReadReport::Observer(), &session.report);
-  if (result != Zel_OK || session.report.CountFor(path) > 0) return result;
-  std::optional<std::string> bytes = ReadWholeFile(path);
+  session.report.file = standard_input ? kStandardInputName : path;
+  std::optional<std::string> bytes = standard_input ? ReadStandardInput() : ReadWholeFile(path);
+  ResultCode result;
+  if (standard_input) {
+    if (!bytes) return Zel_ESYSTEM | 5;
+    result = Qorvcfg_ConfigReadFromDataObserved(bytes->c_str(), session.handle.get(),
+                                                ReadReport::Observer(), &session.report);
+  } else {
+    result = Qorvcfg_ConfigReadObserved(path.c_str(), session.handle.get(), ReadReport::Observer(),
+                                        &session.report);
+  }
+  if (bytes) session.data_text = *bytes;
+  if (result != Zel_OK || session.report.CountFor(session.report.file) > 0) return result;
   if (!bytes) return result;
   const std::size_t elements = CountStartTags(*bytes);
   const std::size_t kept = CountValues(TopLevel(session.handle.get())) + 1;
@@ -46,13 +55,14 @@ std::string DataFailureText(const Session &session, ResultCode result) {
     std::string why = UnreadableDefinition(session.handle->items);
     if (!why.empty()) return why;
   }
-  return FileFailureText(result);
+  return FileFailureText(result, session.data_path);
 }
 
 Session OpenData(const std::string &definition, const std::string &data) {
   Session session = OpenDefinition(definition);
   ResultCode result = ReadData(session, data);
-  if (result != Zel_OK) Fail(data, DataFailureText(session, result), result);
+  if (result != Zel_OK)
+    Fail(kInvalidFile, session.report.file, DataFailureText(session, result), result);
   return session;
 }
 

@@ -16,12 +16,17 @@ struct Session {
   ReadReport report;
   std::string definition_path;
   std::string data_path;
+  std::string data_text;  // the bytes of the data file as read
 };
+
+// The name that diagnostics give standard input, read for the data path "-".
+inline constexpr const char *kStandardInputName = "<stdin>";
 
 // Fails when the definition cannot be read at all.
 Session OpenDefinition(const std::string &path);
 
-// Reads data into the session; the result of the read. When the library
+// Reads data (standard input for "-") into the session; the result of the
+// read. When the library
 // reported nothing, the elements of the file are counted against the values
 // kept, so that a loss is never missed.
 ResultCode ReadData(Session &session, const std::string &path);

@@ -2,6 +2,15 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 namespace qorvcfg_tool {
 namespace {
@@ -37,9 +46,26 @@ std::string AddressText(std::uint16_t family, const std::uint8_t *bytes) {
     std::snprintf(buffer, sizeof buffer, "%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3]);
     return buffer;
   }
+  // The compressed form: groups without leading zeros, the longest run of
+  // two or more zero groups (the first of equal runs) as "::".
+  unsigned groups[8];
+  for (int i = 0; i < 8; ++i) groups[i] = bytes[2 * i] << 8 | bytes[2 * i + 1];
+  int run_start = -1, run_length = 1;
+  for (int i = 0; i < 8;) {
+    int j = i;
+    while (j < 8 && groups[j] == 0) ++j;
+    if (j - i > run_length) run_start = i, run_length = j - i;
+    i = j > i ? j : i + 1;
+  }
   std::string text;
-  for (int i = 0; i < 16; i += 2) {
-    std::snprintf(buffer, sizeof buffer, "%s%02x%02x", i ? ":" : "", bytes[i], bytes[i + 1]);
+  for (int i = 0; i < 8; ++i) {
+    if (i == run_start) {
+      text += "::";
+      i += run_length - 1;
+      continue;
+    }
+    if (!text.empty() && text.back() != ':') text += ':';
+    std::snprintf(buffer, sizeof buffer, "%x", groups[i]);
     text += buffer;
   }
   return text;
@@ -77,6 +103,16 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
   return code < least || code > 0x10FFFF || surrogate ? 0 : length;
 }
 
+#ifndef _WIN32
+// The system's words for errno, starting in lower case: "is a directory".
+std::string SystemWords(int number) {
+  std::string words = std::strerror(number);
+  if (!words.empty() && words[0] >= 'A' && words[0] <= 'Z')
+    words[0] = static_cast<char>(words[0] - 'A' + 'a');
+  return words;
+}
+#endif
+
 }  // namespace
 
 std::string CodeText(ResultCode result) {
@@ -107,11 +143,34 @@ std::string SystemErrorText(ResultCode result) {
   return "system error " + std::to_string(number);
 }
 
-std::string FileFailureText(ResultCode result) {
+std::string FileFailureText(ResultCode result, const std::string &path) {
   const ResultCode code = result & Zel_CODE_MASK;
   if (code == Zel_ENOMEM) return "out of memory";
   if (code != Zel_ESYSTEM && code != Zel_EBUSY) return "cannot read";
+#ifndef _WIN32
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return "cannot open: " + SystemWords(errno);
+  if (S_ISDIR(status.st_mode)) return "cannot open: " + SystemWords(EISDIR);
+  const int file = open(path.c_str(), O_RDONLY);
+  if (file < 0) return "cannot open: " + SystemWords(errno);
+  close(file);
+#else
+  (void)path;
+#endif
   return "cannot open: " + SystemErrorText(result);
+}
+
+std::string WriteFailureText(ResultCode result, const std::string &path) {
+#ifndef _WIN32
+  struct stat status;
+  if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return SystemWords(EISDIR);
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  if (access(folder.c_str(), W_OK) != 0) return SystemWords(errno);
+#else
+  (void)path;
+#endif
+  return SystemErrorText(result);
 }
 
 const char *TypeName(ItemType type) {

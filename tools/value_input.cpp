@@ -112,11 +112,12 @@ void ConvertForEdit(const ItemDefinition *item, const std::string &text, const s
                     bool force, ConvertedValue *value) {
   std::string why;
   ResultCode result = value->Convert(item, text, &why);
-  if (result != Zel_OK) Fail(context, why, result);
+  if (result != Zel_OK) Fail(kValueRefused, context, why, result);
   std::string problem = value->ReadBackProblem();
   if (problem.empty()) return;
   if (!force) {
-    Refuse(context + ": would not read back the same: " + problem + "; --force writes it anyway");
+    Refuse(kValueRefused,
+           context + ": would not read back the same: " + problem + "; --force writes it anyway");
   }
   PrintError("qorvcfg: warning: " + context + ": " + problem + "\n");
 }

@@ -8,7 +8,7 @@
 namespace qorvcfg_tool {
 
 std::vector<Event> Walk(const Level &top, const ItemDefinition *item,
-                        const std::vector<DataRecord *> *given) {
+                        const std::vector<DataRecord *> *given, ValueOrder *order) {
   struct Frame {
     Level level;
     const ItemDefinition *item;
@@ -39,6 +39,7 @@ std::vector<Event> Walk(const Level &top, const ItemDefinition *item,
     const std::string path = frame.prefix + frame.item->name;
     if (!frame.begun) {
       frame.values = frame.level.Values(frame.item);
+      if (order) order->Arrange(frame.level, frame.item, &frame.values);
       frame.next = 0;
       frame.begun = true;
       events.push_back({Mark::kItemBegin, frame.depth, frame.item, nullptr, frame.level, path});
@@ -75,34 +76,62 @@ std::size_t CountValues(const Level &top) {
   return count;
 }
 
-void PrintEvents(const std::vector<Event> &events, bool bare) {
-  for (const Event &event : events) {
+namespace {
+
+// Whether events[i], an item's end, follows its begin: the item has no values.
+bool EmptyItem(const std::vector<Event> &events, std::size_t i) {
+  return i > 0 && events[i - 1].mark == Mark::kItemBegin && events[i - 1].item == events[i].item;
+}
+
+bool ShowsDefault(const std::vector<Event> &events, std::size_t i, bool effective) {
+  return effective && events[i].mark == Mark::kItemEnd && EmptyItem(events, i) &&
+         HasDefault(events[i].item);
+}
+
+std::string ValueLine(int depth, const std::string &name, ItemType type, const std::string &text) {
+  return Indent(depth) + name + " = " + (type == Zel_TYPE_STRING ? "\"" + text + "\"" : text);
+}
+
+}  // namespace
+
+void PrintEvents(const std::vector<Event> &events, const View &view) {
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    const Event &event = events[i];
     const std::string name = event.item->name;
-    if (event.mark == Mark::kStructBegin) {
+    if (ShowsDefault(events, i, view.effective)) {
+      const DefaultRecord &value = event.item->default_value;
+      const std::string text = PayloadText(value.type, value.payload);
+      Print(ValueLine(event.depth, name, value.type, text) + "  (default)\n");
+    } else if (event.mark == Mark::kStructBegin) {
       std::optional<std::string> id = IdentifierText(event.level, event.item, event.value);
       Print(Indent(event.depth) + name + (id ? "[" + *id + "]" : "") + " {\n");
     } else if (event.mark == Mark::kStructEnd) {
       Print(Indent(event.depth) + "}\n");
     } else if (event.mark == Mark::kScalar) {
       const std::string text = PayloadText(event.value->type, event.value->payload);
-      if (bare && event.depth == 0) {
+      if (view.bare && event.depth == 0) {
         Print(text + "\n");
-      } else if (event.value->type == Zel_TYPE_STRING) {
-        Print(Indent(event.depth) + name + " = \"" + text + "\"\n");
       } else {
-        Print(Indent(event.depth) + name + " = " + text + "\n");
+        Print(ValueLine(event.depth, name, event.value->type, text) + "\n");
       }
     }
   }
 }
 
-void WriteEventsJson(JsonWriter &json, const std::vector<Event> &events) {
-  for (const Event &event : events) {
+std::string DefaultJson(const ItemDefinition *item) {
+  const DefaultRecord &value = item->default_value;
+  return "{\"value\":" + PayloadJson(value.type, value.payload) + ",\"default\":true}";
+}
+
+void WriteEventsJson(JsonWriter &json, const std::vector<Event> &events, bool effective) {
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    const Event &event = events[i];
     switch (event.mark) {
       case Mark::kItemBegin:
         json.Key(event.item->name).Open('[');
         break;
       case Mark::kItemEnd:
+        if (ShowsDefault(events, i, effective)) json.Raw(DefaultJson(event.item));
         json.Close(']');
         break;
       case Mark::kScalar:
@@ -114,6 +143,21 @@ void WriteEventsJson(JsonWriter &json, const std::vector<Event> &events) {
       case Mark::kStructEnd:
         json.Close('}');
         break;
+    }
+  }
+}
+
+void PrintList(const std::vector<Event> &events) {
+  std::vector<std::string> prefixes{""};
+  for (const Event &event : events) {
+    if (event.mark == Mark::kStructBegin) {
+      std::optional<std::string> id = IdentifierText(event.level, event.item, event.value);
+      prefixes.push_back(prefixes.back() + event.item->name + (id ? "[" + *id + "]" : "") + "/");
+    } else if (event.mark == Mark::kStructEnd) {
+      prefixes.pop_back();
+    } else if (event.mark == Mark::kScalar) {
+      Print(prefixes.back() + event.item->name + "=" +
+            PayloadText(event.value->type, event.value->payload) + "\n");
     }
   }
 }

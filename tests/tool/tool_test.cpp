@@ -41,6 +41,13 @@ ProgramRun RunProgram(const std::string &program, const std::vector<std::string>
   return {status, ReadFile(out), ReadFile(err)};
 }
 
+// A missing file in the system's words.
+#ifdef _WIN32
+#define QORVCFG_NO_FILE "file not found"
+#else
+#define QORVCFG_NO_FILE "no such file or directory"
+#endif
+
 const std::string kDef = std::string(QORVCFG_EXAMPLES_DIR) + "/service.def";
 const std::string kConf = std::string(QORVCFG_EXAMPLES_DIR) + "/service.conf";
 
@@ -49,7 +56,7 @@ ProgramRun Tool(const std::vector<std::string> &args) {
 }
 
 // Reading commands print exactly the expected output; failing ones name the
-// result code (status 1) or the usage error (status 2) and write nothing.
+// result code with the status of its kind and write nothing.
 TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
   const std::string out = TempPath("out.conf");
   auto get = [&](const char *path) { return std::vector<std::string>{"get", kDef, kConf, path}; };
@@ -63,45 +70,48 @@ TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
   } rows[] = {
       {{"show", kDef, kConf},
        0,
-       "listen = 0000:0000:0000:0000:0000:0000:0000:0000\nlisten = 0.0.0.0\nport = 8080\n"
+       "listen = ::\nlisten = 0.0.0.0\nport = 8080\n"
        "server_name = \"relay.example.net\"\nlog_level = info\nmax_connections = 4096\n"
        "tls = FALSE\nupstream[beta] {\n  name = \"beta\"\n  host = backend-b.example.net\n"
        "  port = 8081\n  weight = 1\n  backup = TRUE\n}\nupstream[alpha] {\n  name = \"alpha\"\n"
        "  host = 10.0.0.11\n  port = 8080\n  weight = 3\n}\n"},
-      {get("listen"), 0, "0000:0000:0000:0000:0000:0000:0000:0000\n0.0.0.0\n"},
+      {get("listen"), 0, "::\n0.0.0.0\n"},
       {get("upstream[beta]/host"), 0, "backend-b.example.net\n"},
       {get("upstream[alpha]/backup"), 0, "FALSE\n"},  // the default
-      {get("upstream/port"), 1, "upstream has 2 values; pick one with upstream[...] (Zel_EINVAL"},
+      {get("upstream/port"), 2, "upstream has 2 values; pick one with upstream[...] (Zel_EINVAL"},
       {get("upstream[gamma]/port"), 1, "no upstream with name gamma (Zel_ENOENT 0x05300000)"},
-      {get("porter"), 1, "no item porter at this level; its items: listen, port, admin_port"},
+      {get("porter"), 1,
+       "no item porter at this level; did you mean port?; its items: listen, port"},
+      {get("upstream[alpha]/wieght"), 1, "did you mean weight?"},
+      {get("upstream[alpha]/colour"), 1, "no item colour at this level; its items: name, host"},
       {get("port[1]"), 2, "no identifier item"},
       {get("port/x"), 2, "is no structure"},
       {get("upstream[alpha"), 2, "bad pick"},
       {{"items", kDef + ".missing"},
-       1,
-       ".missing: cannot open: file not found (Zel_ESYSTEM|2 0x01400002)"},
-      {edit("set", "port=0x10000"), 1,
+       3,
+       ".missing: cannot open: " QORVCFG_NO_FILE " (Zel_ESYSTEM|2 0x01400002)"},
+      {edit("set", "port=0x10000"), 5,
        "port=0x10000: out of bounds 1..65535 (Zel_ERANGE 0x0A400000)"},
-      {edit("set", "listen=1.2.3.4"), 1, "listen has 2 values"},
-      {edit("set", "server_name=a<b"), 1,
+      {edit("set", "listen=1.2.3.4"), 2, "listen has 2 values"},
+      {edit("set", "server_name=a<b"), 5,
        "a<b: would not read back the same: reading ends the text at the '<'"},
-      {edit("set", "server_name= x"), 1, "reading drops the leading white space"},
-      {edit("add", "listen=10.0.0.0/8"), 1, "reading refuses an address with a mask; --force"},
-      {edit("add", "listen=10.0.0.0/33"), 1, "not an IPv4 or IPv6 address or a host name"},
+      {edit("set", "server_name= x"), 5, "reading drops the leading white space"},
+      {edit("add", "listen=10.0.0.0/8"), 5, "reading refuses an address with a mask; --force"},
+      {edit("add", "listen=10.0.0.0/33"), 5, "not an IPv4 or IPv6 address or a host name"},
       // Renaming onto an existing identifier must not leave two equal structures.
-      {edit("set", "upstream[alpha]/name=beta"), 1, "already present (Zel_EEXIST"},
-      {edit("add", "port=1"), 1, "port: already holds 1 value, its most (Zel_ERANGE"},
-      {edit("add", "upstream=alpha"), 1, "upstream=alpha: already present (Zel_EEXIST 0x06300000)"},
+      {edit("set", "upstream[alpha]/name=beta"), 5, "already present (Zel_EEXIST"},
+      {edit("add", "port=1"), 5, "port: already holds 1 value, its most (Zel_ERANGE"},
+      {edit("add", "upstream=alpha"), 5, "upstream=alpha: already present (Zel_EEXIST 0x06300000)"},
       {edit("del", "listen=1.2.3.4"), 1, "no such value (Zel_ENOENT"},
       // One bad change of several keeps the good ones from being written too.
-      {{"set", kDef, kConf, "port=81", "tls=maybe", "-o", out}, 1, "tls=maybe: not TRUE or FALSE"},
+      {{"set", kDef, kConf, "port=81", "tls=maybe", "-o", out}, 5, "tls=maybe: not TRUE or FALSE"},
       {{}, 2, "no command"},
       {{"frob"}, 2, "unknown command"},
       {{"show", kDef}, 2, "wrong number of arguments"},
       {edit("set", "port"), 2, "expected PATH=VALUE"},
       {{"set", kDef, kConf, "port=1", "-o", out, "-x"}, 2, "unknown option -x"},
       {{"show", kDef, kConf, "--force"}, 2, "unknown option --force"},
-      {{"items", kConf}, 1, "service.conf: the definition has no items, so no data can be read"},
+      {{"items", kConf}, 3, "service.conf: the definition has no items, so no data can be read"},
       {{"--version"}, 0, "qorvcfg " QORVCFG_TOOL_VERSION "\n"},
       {get("admin_port"), 0, "9901\n"},  // the default, said on standard error
       {{"set", kDef, kConf, "port=1", "-o"}, 2, "needs a file name"},
@@ -136,10 +146,10 @@ TEST(ToolTest, ItemsCheckAndHelpDescribeTheDefinitionAndTheData) {
        {"service.conf: loaded, nothing left out\n  listen: 2\n  port: 1\n  admin_port: 0\n",
         "  upstream: 2\n    name: 2\n    host: 2\n    port: 2\n    weight: 2\n    backup: 1\n"}},
       {{"check", kDef, kConf + ".missing"},
-       1,
-       {".missing: not loaded: cannot open: file not found (Zel_ESYSTEM|2 0x01400002)\n"}},
+       3,
+       {".missing: not loaded: cannot open: " QORVCFG_NO_FILE " (Zel_ESYSTEM|2 0x01400002)\n"}},
       {{"check", kConf, kConf},
-       1,
+       3,
        {"not loaded: the definition has no items, so no data can be read"}},
       {{"--help"}, 0, {"usage: qorvcfg COMMAND"}},
   };
@@ -148,8 +158,10 @@ TEST(ToolTest, ItemsCheckAndHelpDescribeTheDefinitionAndTheData) {
     EXPECT_EQ(run.status, row.status) << run.err;
     for (const char *part : row.parts) EXPECT_NE(run.out.find(part), std::string::npos) << part;
   }
-  for (std::string command : {"items", "show", "get", "set", "add", "del", "check"}) {
+  for (std::string command :
+       {"items", "doc", "show", "list", "get", "set", "add", "del", "check"}) {
     EXPECT_EQ(Tool({command, "--help"}).out.rfind("usage: qorvcfg " + command, 0), 0u) << command;
+    EXPECT_EQ(Tool({"help", command}).out, Tool({command, "--help"}).out) << command;
   }
 }
 
@@ -190,7 +202,7 @@ TEST(ToolTest, AddAndDelEditTheFileInPlaceWithoutLeftovers) {
   run({"add", "upstream[alpha]/host=backend-a"});
   EXPECT_EQ(run({"get", "upstream[omega]/host"}), "10.0.0.11\n");
   run({"del", "listen=::", "upstream[beta]", "upstream=delta"});
-  EXPECT_EQ(run({"get", "listen"}), "0000:0000:0000:0000:0000:0000:0000:0001\n0.0.0.0\n");
+  EXPECT_EQ(run({"get", "listen"}), "::1\n0.0.0.0\n");
   EXPECT_NE(run({"check"}).find("  upstream: 3\n    name: 3\n"), std::string::npos);
   run({"del", "upstream"});
   EXPECT_EQ(Tool({"get", kDef, data, "upstream"}).status, 1);  // no value, no default
@@ -241,14 +253,14 @@ TEST(ToolTest, EditsRefuseAFileThatReadingCutShort) {
     WriteFile(data, row.bytes);
     for (const char *command : {"set", "add", "del"}) {
       ProgramRun run = Tool({command, kDef, data, "max_connections=10"});
-      EXPECT_EQ(run.status, 1) << command;
+      EXPECT_EQ(run.status, 3) << command;
       EXPECT_NE(run.err.find("not written: reading left out what is listed above"),
                 std::string::npos)
           << run.err;
       EXPECT_EQ(ReadFile(data), row.bytes);
     }
     ProgramRun check = Tool({"check", kDef, data, "--json"});
-    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.status, 3);
     EXPECT_NE(check.out.find(std::string("\"kind\":\"") + row.kind + "\""), std::string::npos)
         << check.out;
     EXPECT_EQ(Tool({"set", kDef, data, "tls=TRUE", "--force"}).status, 0);
@@ -263,7 +275,7 @@ TEST(ToolTest, ForceWritesAValueThatDoesNotReadBack) {
   EXPECT_NE(run.err.find("warning: listen=10.0.0.0/8: reading refuses an address with a mask"),
             std::string::npos);
   EXPECT_NE(ReadFile(out).find("<listen>10.0.0.0/255.0.0.0</listen>"), std::string::npos);
-  EXPECT_EQ(Tool({"check", kDef, out}).status, 1);  // the masked address is left out
+  EXPECT_EQ(Tool({"check", kDef, out}).status, 3);  // the masked address is left out
 }
 
 // Whether text is exactly one JSON value (RFC 8259) with white space around.
@@ -325,15 +337,18 @@ TEST(ToolTest, JsonOutputIsOneDocumentWithEscapedTexts) {
        {"\"server_name\":[\"a\\\"b\\\\c\\td\\ufffdxyz\xC3\xA9\"]", "\"port\":[16]", "\"tls\":[]",
         "\"upstream\":[{\"name\":[\"x\"],\"host\":[\"h\"],\"port\":[],"}},
       {{"get", kDef, kConf, "upstream", "--json"}, {"[{\"name\":[\"beta\"]", "\"backup\":[true]}"}},
-      {{"get", kDef, kConf, "listen", "--json"}, {"[\"0000:"}},
-      {{"get", kDef, kConf, "admin_port", "--json"}, {"[9901]"}},
+      {{"get", kDef, kConf, "listen", "--json"}, {"[\"::\",\"0.0.0.0\"]"}},
+      {{"get", kDef, kConf, "admin_port", "--json"}, {"[{\"value\":9901,\"default\":true}]"}},
+      {{"show", kDef, kConf, "--json", "--effective"},
+       {"\"admin_port\":[{\"value\":9901,\"default\":true}]", "\"port\":[8080]",
+        "\"backup\":[{\"value\":false,\"default\":true}]"}},
       {{"items", kDef, "--json"},
        {"\"name\":\"service\"", "\"words\":[{\"word\":\"error\",\"text\":\"Errors only\"}",
         "\"type\":\"structure\",\"number\":0,"}},
       {{"check", kDef, data, "--json"},
        {"\"loaded\":true", "\"result\":\"Zel_OK 0x00000000\"", "\"upstream/port\":0"}},
       {{"check", kDef, kConf + ".missing", "--json"},
-       {"\"loaded\":false", "cannot open: file not found"}},
+       {"\"loaded\":false", "cannot open: " QORVCFG_NO_FILE}},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::PrintToString(row.args));
@@ -372,8 +387,8 @@ TEST(ToolTest, CheckReportsEachMistakeAtItsElement) {
   };
   ProgramRun json = Tool({"check", kDef, data, "--json"});
   ProgramRun text = Tool({"check", kDef, data});
-  EXPECT_EQ(json.status, 1);
-  EXPECT_EQ(text.status, 1);
+  EXPECT_EQ(json.status, 3);
+  EXPECT_EQ(text.status, 3);
   for (const auto &row : expected) {
     SCOPED_TRACE(std::to_string(row.line) + ":" + std::to_string(row.column));
     const std::string position = "\"file\":" + std::string("\"") + row.file +
