@@ -96,7 +96,7 @@ void CheckText(Warnings &warnings, const ItemDefinition *item, const ScannedElem
   if (item->type == Zel_TYPE_IPADDR && payload.ipaddr.form == Zel_IP_FORM_HOSTNAME &&
       LooksLikeAddress(text)) {
     warnings.Add(kKindAddressAsHost, element,
-                 path + ": '" + text + "' is no address and reads as a host name");
+                 path + ": '" + text + "' reads as a host name, not as an address");
   }
   Qorvcfg_ValueRelease(item->type, &payload);
 }

@@ -26,12 +26,14 @@ struct ProgramRun {
 
 // Runs a program of the build through the shell and collects its status and
 // output; no argument holds a quote, a dollar sign or a backslash.
-ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args) {
+ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args,
+                      const std::string &input = "") {
   const std::string out = TempPath("stdout"), err = TempPath("stderr");
   auto quoted = [](const std::string &text) { return "\"" + text + "\""; };
   std::string command = quoted(program);
   for (const std::string &arg : args) command += " " + quoted(arg);
   command += " >" + quoted(out) + " 2>" + quoted(err);
+  if (!input.empty()) command += " <" + quoted(input);
 #ifdef _WIN32
   const int status = std::system(("\"" + command + "\"").c_str());  // cmd drops the outer quotes
 #else
@@ -51,8 +53,9 @@ ProgramRun RunProgram(const std::string &program, const std::vector<std::string>
 const std::string kDef = std::string(QORVCFG_EXAMPLES_DIR) + "/service.def";
 const std::string kConf = std::string(QORVCFG_EXAMPLES_DIR) + "/service.conf";
 
-ProgramRun Tool(const std::vector<std::string> &args) {
-  return RunProgram(QORVCFG_TOOL_PATH, args);
+// input: a file for standard input.
+ProgramRun Tool(const std::vector<std::string> &args, const std::string &input = "") {
+  return RunProgram(QORVCFG_TOOL_PATH, args, input);
 }
 
 // Reading commands print exactly the expected output; failing ones name the
@@ -408,6 +411,175 @@ TEST(ToolTest, CheckReportsEachMistakeAtItsElement) {
   EXPECT_NE(typo.out.find("\"line\":3,\"column\":3,\"kind\":\"unknown_type\""), std::string::npos)
       << typo.out;
 }
+
+// A definition alone: every repair with its position, and what makes every
+// read of data fail, in plain words.
+TEST(ToolTest, CheckOfADefinitionNamesEachProblem) {
+  const std::string definition = TempPath("bad.def");
+  WriteFile(definition,
+            "<config_define><name>x</name>\n"
+            "<item><name>a</name><type>integer</type></item>\n"
+            "<item><name>a</name><type>integer</type></item>\n"
+            "<item><name>s</name><type>structure</type></item>\n"
+            "</config_define>\n");
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> parts;
+  } rows[] = {
+      {{"check", definition},
+       3,
+       {definition + ":3:1: item: equal to an earlier sibling (the earlier one is at line 2, "
+                     "column 1)\n",
+        definition + ": structure s of the definition has no child items, so no data can be read\n",
+        "loaded with 2 problems"}},
+      {{"check", definition, "--json"}, 3, {"\"kind\":\"unreadable_definition\""}},
+      {{"check", kDef}, 0, {"service.def: loaded, 13 items, nothing left out\n"}},
+      {{"items", definition}, 3, {"  s  structure"}},
+      {{"check", kConf}, 3, {"the definition has no items"}},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.args));
+    ProgramRun run = Tool(row.args);
+    EXPECT_EQ(run.status, row.status) << run.err;
+    for (const std::string &part : row.parts) {
+      EXPECT_NE(run.out.find(part), std::string::npos) << run.out;
+    }
+  }
+}
+
+// Each kind of warning of a strict check alone makes it fail, at its element.
+TEST(ToolTest, StrictCheckWarnsOfEachLikelyMistake) {
+  const std::string good = ReadFile(kConf);
+  auto replaced = [&](const std::string &from, const std::string &to) {
+    std::string text = good;
+    return text.replace(text.find(from), from.size(), to);
+  };
+  const struct {
+    std::string bytes;
+    const char *line;  // part of the warning's line
+  } rows[] = {
+      {replaced("<config>", "<cfg>").replace(good.size() - 10, 9, "</cfg>"),
+       ":1:1: warning: the root element is cfg, not config"},
+      {replaced("<port>8080</port>", "<port>0443</port>"),
+       ":4:3: warning: port: '0443' has a leading zero and reads as octal, 291"},
+      {replaced("<port>8080</port>", ""),
+       ":1:1: warning: the top level: required item port has no value"},
+      {replaced("<name>alpha</name>", ""), ":9:3: warning: upstream: no name, its identifier"},
+      {replaced("<host>10.0.0.11</host>", ""),
+       ":9:3: warning: upstream: required item host has no value"},
+      {replaced("10.0.0.11", "fe80::zz"),
+       ":10:5: warning: upstream/host: 'fe80::zz' reads as a host name, not as an address"},
+      {replaced("10.0.0.11", "fe80::1"),
+       ":10:5: warning: upstream/host: 'fe80::1' reads as a host"},
+      {replaced("<tls>FALSE</tls>", "<tsl>FALSE</tsl>"),
+       ":8:3: tsl: no such item at this level; did you mean tls?"},
+  };
+  const std::string data = TempPath("strict.conf");
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.line);
+    WriteFile(data, row.bytes);
+    ProgramRun run = Tool({"check", "--strict", kDef, data});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_NE(run.out.find(data + row.line), std::string::npos) << run.out;
+  }
+  EXPECT_EQ(Tool({"check", "--strict", kDef, kConf}).status, 0);
+  ProgramRun json = Tool({"check", "--strict", kDef, data, "--json"});
+  EXPECT_NE(json.out.find("did you mean tls?\",\"warning\":false"), std::string::npos) << json.out;
+}
+
+// The views and the conventions of scripts: standard input, --, --output=F,
+// the order of the file, dry runs.
+TEST(ToolTest, ViewsAndScriptingConventions) {
+  const std::string out = TempPath("out.conf");
+  const struct {
+    std::vector<std::string> args;
+    std::string input;
+    int status;
+    std::string text;  // all of standard output
+  } rows[] = {
+      {{"get", kDef, "-", "port"}, kConf, 0, "8080\n"},
+      {{"get", "--no-default", kDef, kConf, "admin_port"}, "", 1, ""},
+      {{"get", kDef, kConf, "--", "upstream[beta]/port"}, "", 0, "8081\n"},
+      {{"show", "--order", "file", kDef, kConf},
+       "",
+       0,
+       "listen = 0.0.0.0\nlisten = ::\nport = 8080\nserver_name = \"relay.example.net\"\n"
+       "log_level = info\nmax_connections = 4096\ntls = FALSE\nupstream[alpha] {\n"
+       "  name = \"alpha\"\n  host = 10.0.0.11\n  port = 8080\n  weight = 3\n}\n"
+       "upstream[beta] {\n  name = \"beta\"\n  host = backend-b.example.net\n  port = 8081\n"
+       "  weight = 1\n  backup = TRUE\n}\n"},
+      {{"list", "--order=file", kDef, kConf},
+       "",
+       0,
+       "listen=0.0.0.0\nlisten=::\nport=8080\nserver_name=relay.example.net\nlog_level=info\n"
+       "max_connections=4096\ntls=FALSE\nupstream[alpha]/name=alpha\nupstream[alpha]/"
+       "host=10.0.0.11\n"
+       "upstream[alpha]/port=8080\nupstream[alpha]/weight=3\nupstream[beta]/name=beta\n"
+       "upstream[beta]/host=backend-b.example.net\nupstream[beta]/port=8081\n"
+       "upstream[beta]/weight=1\nupstream[beta]/backup=TRUE\n"},
+      {{"set", "--dry-run", kDef, kConf, "port=9090", "upstream[alpha]/weight=4"},
+       "",
+       0,
+       "--- " + kConf + "\n+++ " + kConf +
+           "\n@@ -1,7 +1,7 @@\n <config>\n   <listen>0.0.0.0</listen>\n"
+           "   <listen>0000:0000:0000:0000:0000:0000:0000:0000</listen>\n-  <port>8080</port>\n"
+           "+  <port>9090</port>\n   <server_name>relay.example.net</server_name>\n"
+           "   <log_level>info</log_level>\n   <max_connections>4096</max_connections>\n"
+           "@@ -9,7 +9,7 @@\n   <upstream>    <name>alpha</name>\n     <host>10.0.0.11</host>\n"
+           "     <port>8080</port>\n-    <weight>3</weight>\n+    <weight>4</weight>\n"
+           "   </upstream>\n   <upstream>    <name>beta</name>\n     "
+           "<host>backend-b.example.net</host>\n"},
+      {{"del", "--dry-run", kDef, kConf, "max_connections=4096", "--output=" + out},
+       "",
+       0,
+       "--- " + kConf + "\n+++ " + out +
+           "\n@@ -4,7 +4,6 @@\n"
+           "   <port>8080</port>\n   <server_name>relay.example.net</server_name>\n"
+           "   <log_level>info</log_level>\n-  <max_connections>4096</max_connections>\n"
+           "   <tls>FALSE</tls>\n   <upstream>    <name>alpha</name>\n     "
+           "<host>10.0.0.11</host>\n"},
+      {{"show", "--order", "random", kDef, kConf}, "", 2, ""},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.args));
+    ProgramRun run = Tool(row.args, row.input);
+    EXPECT_EQ(run.status, row.status) << run.err;
+    EXPECT_EQ(run.out, row.text);
+    EXPECT_FALSE(FileExists(out));
+  }
+  EXPECT_EQ(Tool({"set", kDef, kConf, "--output=" + out, "port=81"}).status, 0);
+  EXPECT_EQ(Tool({"get", kDef, out, "port"}).out, "81\n");
+  ProgramRun doc = Tool({"doc", kDef});
+  EXPECT_EQ(doc.status, 0);
+  for (const char *part :
+       {"# Request relay\n", "## `admin_port`\n\n**Administration port**\n",
+        "- type: integer\n- range: 1024 to 65535\n- values: at most 1\n- default: `9901`\n"
+        "- flags: optional, hidden\n",
+        "  - `debug`: Everything, for finding faults\n", "### `upstream/name`\n"}) {
+    EXPECT_NE(doc.out.find(part), std::string::npos) << part;
+  }
+}
+
+#ifndef _WIN32
+// Errors in the system's words; what cannot be printed is a failure to write.
+TEST(ToolTest, SystemErrorsInTheSystemsWords) {
+  const std::string directory = TempPath("a-directory");
+  std::filesystem::create_directories(directory);
+  ProgramRun run = Tool({"show", kDef, directory});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.err.find(directory + ": cannot open: is a directory (Zel_ESYSTEM|5"),
+            std::string::npos)
+      << run.err;
+  if (std::filesystem::exists("/dev/full")) {
+    EXPECT_EQ(Tool({"show", kDef, kConf}, "").status, 0);
+    const int raw = std::system(("\"" + std::string(QORVCFG_TOOL_PATH) + "\" show \"" + kDef +
+                                 "\" \"" + kConf + "\" >/dev/full 2>/dev/null")
+                                    .c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 4);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace qorvcfg::test
