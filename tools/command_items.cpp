@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "json_writer.h"
 #include "levels.h"
+#include "paths.h"
 #include "session.h"
 #include "value_format.h"
 
@@ -156,6 +157,18 @@ int CommandItems(const Arguments &args) {
   PrintDiagnostics(session.report, false);
   ConfigHandle *h = session.handle.get();
   if (!h->items) Refuse(kInvalidFile, args.positional[0] + ": " + UnreadableDefinition(h->items));
+  if (args.words) {
+    const ItemDefinition *item = nullptr;
+    for (const Segment &segment : ParsePath(*args.words)) {
+      item = FindItem(item ? item->children : h->items, segment.name);
+      if (!item) Fail(kNotFound, *args.words, "no such item", Zel_ENOTFOUND);
+    }
+    if (item->type == Zel_TYPE_BOOLEAN) Print("TRUE\nFALSE\n");
+    for (const KeywordEntry *entry = item->entries; entry; entry = entry->next) {
+      if (entry->keyword) Print(std::string(entry->keyword) + "\n");
+    }
+    return DefinitionStatus(session);
+  }
   if (args.paths) {
     for (const ItemPlace &place : ItemsInOrder(h->items)) {
       if (Holds(place.item)) Print(place.path + "\n");

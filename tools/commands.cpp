@@ -31,14 +31,15 @@ constexpr unsigned kEditOptions = kOutput | kForce | kDryRun;
 constexpr unsigned kEditNotes = kPathNote | kValueNote | kWriteNote;
 
 const Command kCommands[] = {
-    {"items", "DEF [--json | --paths]", "the items of a definition, as a tree",
+    {"items", "DEF [--json | --paths | --words PATH]", "the items of a definition, as a tree",
      "Prints the items of the definition as a tree: name, type, bounds (range for\n"
      "integers, length for strings), number of values (any when unlimited),\n"
      "default, flags (identifier, required or optional, hidden), display texts\n"
      "and the words of an enumeration with their texts. --paths prints the path\n"
-     "of every item, one a line. What reading repaired in the definition goes to\n"
-     "standard error, and the exit status is then 3.\n",
-     kJson | kPaths, 1, 1, 0, CommandItems},
+     "of every item, one a line; --words PATH the words the item takes, one a\n"
+     "line (an enumeration's words; TRUE and FALSE). What reading repaired in the\n"
+     "definition goes to standard error, and the exit status is then 3.\n",
+     kJson | kPaths | kWords, 1, 1, 0, CommandItems},
     {"doc", "DEF", "a Markdown reference of a definition",
      "Prints a Markdown reference of the definition: for each item its path,\n"
      "type, bounds, number of values, default, enumeration words with their\n"

@@ -73,6 +73,8 @@ Arguments SplitArguments(const std::vector<std::string> &args, unsigned allowed)
     } else if ((allowed & kOutput) && (value = value_of(&i, "--output"))) {
       if (value->empty()) UsageFail("--output needs a file name");
       result.output = *value;
+    } else if ((allowed & kWords) && (value = value_of(&i, "--words"))) {
+      result.words = *value;
     } else if ((allowed & kOrder) && (value = value_of(&i, "--order"))) {
       if (*value != "file" && *value != "library") UsageFail("--order takes file or library");
       result.file_order = *value == "file";
@@ -80,7 +82,9 @@ Arguments SplitArguments(const std::vector<std::string> &args, unsigned allowed)
       UsageFail("unknown option " + arg);
     }
   }
-  if (result.json && result.paths) UsageFail("--json and --paths exclude each other");
+  if (result.json + result.paths + result.words.has_value() > 1) {
+    UsageFail("--json, --paths and --words exclude each other");
+  }
   return result;
 }
 

@@ -55,6 +55,7 @@ enum Option : unsigned {
   kEffective = 64,  // --effective
   kOrder = 128,     // --order file|library
   kStrict = 256,    // --strict
+  kWords = 512,     // --words PATH
 };
 
 struct Arguments {
@@ -68,6 +69,7 @@ struct Arguments {
   bool effective = false;
   bool file_order = false;
   bool strict = false;
+  std::optional<std::string> words;
 };
 
 // Splits args into the options allowed and the operands; an option not

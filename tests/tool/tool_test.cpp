@@ -581,5 +581,64 @@ TEST(ToolTest, SystemErrorsInTheSystemsWords) {
 }
 #endif
 
+// The man page gives every command's synopsis and the exit statuses as the
+// help does.
+TEST(ToolTest, ManPageAgreesWithTheHelp) {
+  std::string man = ReadFile(std::string(QORVCFG_TOOL_SOURCE_DIR) + "/qorvcfg.1");
+  for (const char *markup : {"\\fB", "\\fR", "\\"}) {
+    for (std::size_t at; (at = man.find(markup)) != std::string::npos;) {
+      man.erase(at, std::strlen(markup));
+    }
+  }
+  for (const char *command :
+       {"items", "doc", "show", "list", "get", "set", "add", "del", "check"}) {
+    const std::string help = Tool({"help", command}).out;
+    const std::string synopsis = help.substr(7, help.find('\n') - 7);  // after "usage: "
+    EXPECT_NE(man.find("\n" + synopsis + "\n"), std::string::npos) << synopsis;
+  }
+  const std::string usage = Tool({"--help"}).out;
+  for (std::size_t at = usage.find("\n  0  "); at != std::string::npos;
+       at = usage.find("\n  ", at + 1)) {
+    const std::string line = usage.substr(at + 3, usage.find('\n', at + 1) - at - 3);
+    EXPECT_NE(man.find(".B " + line.substr(0, 1) + "\n" + line.substr(3) + "\n"), std::string::npos)
+        << line;
+  }
+}
+
+#ifndef _WIN32
+// Completion offers commands, options, paths, picks read from the data
+// file, and the words of a value.
+TEST(ToolTest, CompletionOffersPathsPicksAndWords) {
+  const std::string script = TempPath("complete.sh");
+  const std::string head = std::string(QORVCFG_TOOL_PATH) + " set " + kDef + " " + kConf + " ";
+  const struct {
+    std::string line;
+    const char *offers;
+  } rows[] = {
+      {std::string(QORVCFG_TOOL_PATH) + " l", "list"},
+      {std::string(QORVCFG_TOOL_PATH) + " check --s", "--strict"},
+      {head + "upstream[b",
+       "upstream[beta] upstream[beta]/name upstream[beta]/host "
+       "upstream[beta]/port upstream[beta]/weight upstream[beta]/backup"},
+      {head + "upstream[alpha]/ba", "upstream[alpha]/backup="},
+      {head + "log_level=d", "debug"},
+      {head + "tls=", "TRUE FALSE"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.line);
+    WriteFile(script, "source \"" + std::string(QORVCFG_TOOL_SOURCE_DIR) +
+                          "/qorvcfg-completion.bash\"\n"
+                          "COMP_LINE='" +
+                          row.line +
+                          "'\nCOMP_POINT=${#COMP_LINE}\n"
+                          "read -ra COMP_WORDS <<<\"$COMP_LINE\"\n"
+                          "[[ $COMP_LINE == *' ' ]] && COMP_WORDS+=('')\n"
+                          "COMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n"
+                          "_qorvcfg 2>/dev/null\necho \"${COMPREPLY[*]}\"\n");
+    EXPECT_EQ(RunProgram("bash", {script}).out, std::string(row.offers) + "\n");
+  }
+}
+#endif
+
 }  // namespace
 }  // namespace qorvcfg::test
