@@ -1,5 +1,7 @@
 #include "value_format.h"
 
+#include "qorvcfg_diagnostics.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -39,44 +41,6 @@ constexpr SystemError kSystemErrors[] = {
     {123, "bad file name"}, {206, "file name too long"}, {112, "disk full"},
     {267, "not a folder"},
 };
-
-std::string AddressText(std::uint16_t family, const std::uint8_t *bytes) {
-  char buffer[48];
-  if (family == Zel_IP_FAMILY_V4) {
-    std::snprintf(buffer, sizeof buffer, "%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3]);
-    return buffer;
-  }
-  // The compressed form: groups without leading zeros, the longest run of
-  // two or more zero groups (the first of equal runs) as "::".
-  unsigned groups[8];
-  for (int i = 0; i < 8; ++i) groups[i] = bytes[2 * i] << 8 | bytes[2 * i + 1];
-  int run_start = -1, run_length = 1;
-  for (int i = 0; i < 8;) {
-    int j = i;
-    while (j < 8 && groups[j] == 0) ++j;
-    if (j - i > run_length) run_start = i, run_length = j - i;
-    i = j > i ? j : i + 1;
-  }
-  std::string text;
-  for (int i = 0; i < 8; ++i) {
-    if (i == run_start) {
-      text += "::";
-      i += run_length - 1;
-      continue;
-    }
-    if (!text.empty() && text.back() != ':') text += ':';
-    std::snprintf(buffer, sizeof buffer, "%x", groups[i]);
-    text += buffer;
-  }
-  return text;
-}
-
-bool AnyByte(const std::uint8_t *bytes, int count) {
-  for (int i = 0; i < count; ++i) {
-    if (bytes[i] != 0) return true;
-  }
-  return false;
-}
 
 // Length of the UTF-8 sequence at text[i], or 0 when it is not one.
 std::size_t Utf8Length(std::string_view text, std::size_t i) {
@@ -180,31 +144,14 @@ const char *TypeName(ItemType type) {
 }
 
 std::string PayloadText(ItemType type, const DataPayload &payload) {
-  switch (type) {
-    case Zel_TYPE_INTEGER:
-      return std::to_string(payload.integer);
-    case Zel_TYPE_STRING:
-      return payload.text ? payload.text : "";
-    case Zel_TYPE_BOOLEAN:
-      return payload.boolean ? "TRUE" : "FALSE";
-    case Zel_TYPE_ENUMERATION:
-      return payload.keyword ? payload.keyword : "";
-    case Zel_TYPE_IPADDR: {
-      const IpAddressValue &ip = payload.ipaddr;
-      if (ip.form == Zel_IP_FORM_HOSTNAME) return ip.host_name ? ip.host_name : "";
-      if (ip.form != Zel_IP_FORM_NUMERIC ||
-          (ip.family != Zel_IP_FAMILY_V4 && ip.family != Zel_IP_FAMILY_V6)) {
-        return "";
-      }
-      std::string text = AddressText(ip.family, ip.address);
-      if (AnyByte(ip.mask, ip.family == Zel_IP_FAMILY_V4 ? 4 : 16)) {
-        text += "/" + AddressText(ip.family, ip.mask);
-      }
-      return text;
-    }
-    default:
-      return "";
-  }
+  char buffer[96];
+  const std::size_t length =
+      Qorvcfg_ValueToText(type, &payload, QORVCFG_TEXT_SHORT_IPV6, buffer, sizeof buffer);
+  if (length < sizeof buffer) return std::string(buffer, length);
+  std::string text(length + 1, '\0');
+  Qorvcfg_ValueToText(type, &payload, QORVCFG_TEXT_SHORT_IPV6, text.data(), text.size());
+  text.resize(length);
+  return text;
 }
 
 std::string JsonString(std::string_view text) {

@@ -8,13 +8,6 @@
 #include "value_format.h"
 
 namespace qorvcfg_tool {
-namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-}  // namespace
 
 ConvertedValue::~ConvertedValue() { Qorvcfg_ValueRelease(type_, &payload_); }
 
@@ -51,19 +44,22 @@ const void *ConvertedValue::Pointer() const {
 std::string ConvertedValue::Text() const { return PayloadText(type_, payload_); }
 
 std::string ConvertedValue::ReadBackProblem() const {
-  const std::string text = Text();
-  if (type_ == Zel_TYPE_STRING && text.empty()) {
-    return "reading leaves out an element without text";
+  switch (Qorvcfg_ValueReadBack(type_, &payload_)) {
+    case QORVCFG_READ_BACK_SAME:
+      return "";
+    case QORVCFG_READ_BACK_LESS_THAN:
+      return "reading ends the text at the '<'";
+    case QORVCFG_READ_BACK_SPLIT_CHARACTER:
+      return "the text ends inside a character, which reading runs on past";
+    case QORVCFG_READ_BACK_EMPTY:
+      return "reading leaves out an element without text";
+    case QORVCFG_READ_BACK_LEADING_SPACE:
+      return "reading drops the leading white space";
+    case QORVCFG_READ_BACK_MASK:
+      return "reading refuses an address with a mask";
+    default:
+      return "reading would not give it back";
   }
-  if (type_ == Zel_TYPE_STRING && IsBlank(text[0])) {
-    return "reading drops the leading white space";
-  }
-  if (text.find('<') != std::string::npos) return "reading ends the text at the '<'";
-  if (type_ == Zel_TYPE_IPADDR && text.find('/') != std::string::npos &&
-      payload_.ipaddr.form == Zel_IP_FORM_NUMERIC) {
-    return "reading refuses an address with a mask";
-  }
-  return "";
 }
 
 bool ConvertedValue::ConvertMasked(const ItemDefinition *item, const std::string &text) {
