@@ -15,8 +15,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "base/utf8.h"
 #include "qorvcfg.h"
+#include "qorvcfg_diagnostics.h"
 
 namespace qorvcfg::fuzz {
 
@@ -114,71 +114,20 @@ inline std::vector<DataRecord *> ValuesOf(ConfigHandle *handle, DataRecord *pare
   return records;
 }
 
-// True when a text ends inside a character: read back, that character takes
-// the bytes of the closing tag with it.
-inline bool EndsInsideCharacter(const char *text) {
-  const std::size_t size = std::strlen(text);
-  std::size_t at = 0;
-  while (at < size) at += SequenceLength(static_cast<unsigned char>(text[at]));
-  return at != size;
-}
-
-// True when the value's text will not come back the same from a write and a
-// read: a text holding '<', starting with white space or ending inside a
-// character, an empty text, an address with a mask.
-inline bool ScalarIsLossy(const DataRecord &record) {
-  auto lossy_text = [](const char *text) {
-    if (text == nullptr || text[0] == '\0') return true;
-    if (std::strchr(text, '<') != nullptr || EndsInsideCharacter(text)) return true;
-    const unsigned char first = static_cast<unsigned char>(text[0]);
-    return first == ' ' || first == '\t' || first == '\n' || first == '\r';
-  };
-  switch (record.type) {
-    case Zel_TYPE_STRING:
-      return lossy_text(record.payload.text);
-    case Zel_TYPE_ENUMERATION:
-      return lossy_text(record.payload.keyword);
-    case Zel_TYPE_IPADDR: {
-      const IpAddressValue &ip = record.payload.ipaddr;
-      if (ip.form == Zel_IP_FORM_HOSTNAME) return lossy_text(ip.host_name);
-      for (std::uint8_t byte : ip.mask) {
-        if (byte != 0) return true;
-      }
-      return false;
-    }
-    default:
-      return false;
-  }
-}
-
-// A scalar value as text, for comparing values of two handles.
+// A scalar value as text, for comparing values of two handles: the text the
+// writer writes for it, after a mark of its kind.
 inline std::string ScalarText(const DataRecord &record) {
-  const DataPayload &value = record.payload;
-  switch (record.type) {
-    case Zel_TYPE_INTEGER:
-      return std::to_string(value.integer);
-    case Zel_TYPE_STRING:
-      return "s:" + std::string(value.text != nullptr ? value.text : "(null)");
-    case Zel_TYPE_BOOLEAN:
-      return value.boolean != 0 ? "TRUE" : "FALSE";
-    case Zel_TYPE_ENUMERATION:
-      return "e:" + std::string(value.keyword != nullptr ? value.keyword : "(null)");
-    case Zel_TYPE_IPADDR: {
-      const IpAddressValue &ip = value.ipaddr;
-      if (ip.form == Zel_IP_FORM_HOSTNAME) {
-        return "h:" + std::string(ip.host_name != nullptr ? ip.host_name : "(null)");
-      }
-      std::string text = "ip" + std::to_string(ip.family) + ":";
-      char hex[4];
-      for (std::uint8_t byte : ip.address) {
-        std::snprintf(hex, sizeof hex, "%02x", byte);
-        text += hex;
-      }
-      return text;
-    }
-    default:
-      return "type" + std::to_string(record.type);
-  }
+  const bool host =
+      record.type == Zel_TYPE_IPADDR && record.payload.ipaddr.form == Zel_IP_FORM_HOSTNAME;
+  const char *mark = record.type == Zel_TYPE_STRING        ? "s:"
+                     : record.type == Zel_TYPE_ENUMERATION ? "e:"
+                     : host                                ? "h:"
+                     : record.type == Zel_TYPE_IPADDR      ? "ip:"
+                                                           : "";
+  std::string text(Qorvcfg_ValueToText(record.type, &record.payload, 0, nullptr, 0) + 1, '\0');
+  Qorvcfg_ValueToText(record.type, &record.payload, 0, text.data(), text.size());
+  text.pop_back();
+  return mark + text;
 }
 
 // The sign of the value order between two scalar values of one item; 1 for
@@ -254,15 +203,10 @@ inline ValueSummary Summarize(ConfigHandle *handle, DataRecord *record,
   }
   ValueSummary value;
   value.text = ScalarText(*record);
-  value.lossy = ScalarIsLossy(*record);
-  const char *text =
-      record->type == Zel_TYPE_STRING        ? record->payload.text
-      : record->type == Zel_TYPE_ENUMERATION ? record->payload.keyword
-      : record->type == Zel_TYPE_IPADDR && record->payload.ipaddr.form == Zel_IP_FORM_HOSTNAME
-          ? record->payload.ipaddr.host_name
-          : nullptr;
+  const std::uint32_t read_back = Qorvcfg_ValueReadBack(record->type, &record->payload);
+  value.lossy = read_back != QORVCFG_READ_BACK_SAME;
   value.spills =
-      text != nullptr && (std::strchr(text, '<') != nullptr || EndsInsideCharacter(text));
+      read_back == QORVCFG_READ_BACK_LESS_THAN || read_back == QORVCFG_READ_BACK_SPLIT_CHARACTER;
   return value;
 }
 

@@ -90,6 +90,34 @@ ResultCode Qorvcfg_ValueFromText(const ItemDefinition *item, const char *text, D
  * type and clears the pointer; NULL does nothing. */
 void Qorvcfg_ValueRelease(ItemType type, DataPayload *payload);
 
+/* ---- One value as text -------------------------------------------------
+ * Writes the text that the writer puts in a data file for a value of type
+ * with payload into buffer, cut to size - 1 bytes and ended with a NUL when
+ * size is not 0, and gives the length of the whole text: decimal integers,
+ * TRUE or FALSE, dotted IPv4 and eight-group IPv6 addresses with "/mask"
+ * when they have one, texts as they are. Nothing for a structure. With
+ * QORVCFG_TEXT_SHORT_IPV6 an IPv6 address (and its mask) takes its shortest
+ * form, "fe80::1", for display; note that reading takes a text that begins
+ * with a letter for a host name. */
+#define QORVCFG_TEXT_SHORT_IPV6 1u
+size_t Qorvcfg_ValueToText(ItemType type, const DataPayload *payload, uint32_t flags, char *buffer,
+                           size_t size);
+
+/* Whether the text written for a value reads back as the same value, and if
+ * not, why: the first that applies of the reasons below. */
+typedef enum QorvcfgReadBack {
+  QORVCFG_READ_BACK_SAME = 0,
+  QORVCFG_READ_BACK_LESS_THAN = 1,       /* reading ends the text at a '<' */
+  QORVCFG_READ_BACK_SPLIT_CHARACTER = 2, /* the text ends inside a character, which takes
+                                            the bytes of the closing tag with it */
+  QORVCFG_READ_BACK_EMPTY = 3,           /* reading leaves out an element without text */
+  QORVCFG_READ_BACK_LEADING_SPACE = 4,   /* reading drops leading white space */
+  QORVCFG_READ_BACK_MASK = 5             /* reading refuses an address with a mask */
+} QorvcfgReadBack;
+/* The first two reasons may also make up or swallow elements after the
+ * value; the others stay within its own element. */
+uint32_t Qorvcfg_ValueReadBack(ItemType type, const DataPayload *payload);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

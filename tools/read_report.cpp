@@ -22,7 +22,8 @@ void ReadReport::Observe(void *context, const QorvcfgDiagnostic *diagnostic) noe
     report->diagnostics.push_back({report->file, diagnostic->kind, diagnostic->line,
                                    diagnostic->column,
                                    diagnostic->element ? diagnostic->element : "",
-                                   diagnostic->message ? diagnostic->message : ""});
+                                   diagnostic->message ? diagnostic->message : "",
+                                   diagnostic->related_line, diagnostic->related_column, false});
   } catch (...) {
     // Out of memory: the diagnostic is lost, but the read goes on.
   }
@@ -35,9 +36,14 @@ std::size_t ReadReport::CountFor(const std::string &name) const {
 }
 
 std::string DiagnosticLine(const Diagnostic &diagnostic) {
-  if (diagnostic.line == 0) return diagnostic.file + ": " + diagnostic.message;
+  std::string message = (diagnostic.warning ? "warning: " : "") + diagnostic.message;
+  if (diagnostic.related_line != 0) {
+    message += " (the earlier one is at line " + std::to_string(diagnostic.related_line) +
+               ", column " + std::to_string(diagnostic.related_column) + ")";
+  }
+  if (diagnostic.line == 0) return diagnostic.file + ": " + message;
   return diagnostic.file + ":" + std::to_string(diagnostic.line) + ":" +
-         std::to_string(diagnostic.column) + ": " + diagnostic.message;
+         std::to_string(diagnostic.column) + ": " + message;
 }
 
 const char *KindName(std::uint32_t kind) {
@@ -46,6 +52,13 @@ const char *KindName(std::uint32_t kind) {
       "duplicate",    "empty_structure",       "end_tag_mismatch", "unclosed_element",
       "outside_root", "comment_tag",           "no_root",          "unknown_type",
       "missing_name", "minimum_above_maximum", "default_replaced"};
+  static const char *const kToolNames[] = {"unreadable_definition", "required_missing",
+                                           "identifier_missing",    "root_name",
+                                           "leading_zero",          "address_as_host"};
+  if (kind >= kKindUnreadableDefinition &&
+      kind - kKindUnreadableDefinition < sizeof kToolNames / sizeof kToolNames[0]) {
+    return kToolNames[kind - kKindUnreadableDefinition];
+  }
   return kind < sizeof kNames / sizeof kNames[0] ? kNames[kind] : "other";
 }
 
@@ -77,6 +90,19 @@ bool HasContent(std::string_view text) {
   return false;
 }
 
+namespace {
+
+std::optional<std::string> ReadAll(std::FILE *file) {
+  std::string bytes;
+  char buffer[65536];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+  if (std::ferror(file)) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace
+
 std::optional<std::string> ReadWholeFile(const std::string &path) {
 #ifdef _WIN32
   int length = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
@@ -88,12 +114,9 @@ std::optional<std::string> ReadWholeFile(const std::string &path) {
 #endif
   if (file == nullptr) return std::nullopt;
   std::unique_ptr<std::FILE, int (*)(std::FILE *)> closer(file, &std::fclose);
-  std::string bytes;
-  char buffer[65536];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-  if (std::ferror(file)) return std::nullopt;
-  return bytes;
+  return ReadAll(file);
 }
+
+std::optional<std::string> ReadStandardInput() { return ReadAll(stdin); }
 
 }  // namespace qorvcfg_tool

@@ -13,6 +13,16 @@
 
 namespace qorvcfg_tool {
 
+// Kinds of the tool's own, after the library's.
+enum ToolKind : std::uint32_t {
+  kKindUnreadableDefinition = 100,  // every read of data would fail
+  kKindRequiredMissing,             // a required item without a value
+  kKindIdentifierMissing,           // a structure value without its identifier
+  kKindRootName,                    // a root element not named config
+  kKindLeadingZero,                 // an integer read as octal
+  kKindAddressAsHost,               // an address text read as a host name
+};
+
 struct Diagnostic {
   std::string file;
   std::uint32_t kind = 0;
@@ -20,6 +30,9 @@ struct Diagnostic {
   std::uint32_t column = 0;
   std::string element;
   std::string message;
+  std::uint32_t related_line = 0;  // a duplicate's earlier sibling
+  std::uint32_t related_column = 0;
+  bool warning = false;  // accepted by reading, but likely a mistake
 };
 
 // Gathers the diagnostics of reads; pass Observer() and this to the
@@ -41,7 +54,9 @@ class ReadReport {
   static void Observe(void *context, const QorvcfgDiagnostic *diagnostic) noexcept;
 };
 
-// "FILE:LINE:COL: message", or "FILE: message" without a position.
+// "FILE:LINE:COL: message", or "FILE: message" without a position; a
+// warning says so before the message, a duplicate where its earlier sibling
+// is after it.
 std::string DiagnosticLine(const Diagnostic &diagnostic);
 
 // "unknown_element", "number_reached", ...
@@ -59,5 +74,8 @@ const char *KindName(std::uint32_t kind);
 
 // The whole file, or nothing when it cannot be read. path is UTF-8.
 std::optional<std::string> ReadWholeFile(const std::string &path);
+
+// All of standard input, or nothing when it cannot be read.
+std::optional<std::string> ReadStandardInput();
 
 }  // namespace qorvcfg_tool

@@ -1,7 +1,18 @@
 #include "value_format.h"
 
+#include "qorvcfg_diagnostics.h"
+
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 namespace qorvcfg_tool {
 namespace {
@@ -31,27 +42,6 @@ constexpr SystemError kSystemErrors[] = {
     {267, "not a folder"},
 };
 
-std::string AddressText(std::uint16_t family, const std::uint8_t *bytes) {
-  char buffer[48];
-  if (family == Zel_IP_FAMILY_V4) {
-    std::snprintf(buffer, sizeof buffer, "%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3]);
-    return buffer;
-  }
-  std::string text;
-  for (int i = 0; i < 16; i += 2) {
-    std::snprintf(buffer, sizeof buffer, "%s%02x%02x", i ? ":" : "", bytes[i], bytes[i + 1]);
-    text += buffer;
-  }
-  return text;
-}
-
-bool AnyByte(const std::uint8_t *bytes, int count) {
-  for (int i = 0; i < count; ++i) {
-    if (bytes[i] != 0) return true;
-  }
-  return false;
-}
-
 // Length of the UTF-8 sequence at text[i], or 0 when it is not one.
 std::size_t Utf8Length(std::string_view text, std::size_t i) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
@@ -76,6 +66,16 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
   const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
   return code < least || code > 0x10FFFF || surrogate ? 0 : length;
 }
+
+#ifndef _WIN32
+// The system's words for errno, starting in lower case: "is a directory".
+std::string SystemWords(int number) {
+  std::string words = std::strerror(number);
+  if (!words.empty() && words[0] >= 'A' && words[0] <= 'Z')
+    words[0] = static_cast<char>(words[0] - 'A' + 'a');
+  return words;
+}
+#endif
 
 }  // namespace
 
@@ -107,11 +107,34 @@ std::string SystemErrorText(ResultCode result) {
   return "system error " + std::to_string(number);
 }
 
-std::string FileFailureText(ResultCode result) {
+std::string FileFailureText(ResultCode result, const std::string &path) {
   const ResultCode code = result & Zel_CODE_MASK;
   if (code == Zel_ENOMEM) return "out of memory";
   if (code != Zel_ESYSTEM && code != Zel_EBUSY) return "cannot read";
+#ifndef _WIN32
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return "cannot open: " + SystemWords(errno);
+  if (S_ISDIR(status.st_mode)) return "cannot open: " + SystemWords(EISDIR);
+  const int file = open(path.c_str(), O_RDONLY);
+  if (file < 0) return "cannot open: " + SystemWords(errno);
+  close(file);
+#else
+  (void)path;
+#endif
   return "cannot open: " + SystemErrorText(result);
+}
+
+std::string WriteFailureText(ResultCode result, const std::string &path) {
+#ifndef _WIN32
+  struct stat status;
+  if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return SystemWords(EISDIR);
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  if (access(folder.c_str(), W_OK) != 0) return SystemWords(errno);
+#else
+  (void)path;
+#endif
+  return SystemErrorText(result);
 }
 
 const char *TypeName(ItemType type) {
@@ -121,31 +144,14 @@ const char *TypeName(ItemType type) {
 }
 
 std::string PayloadText(ItemType type, const DataPayload &payload) {
-  switch (type) {
-    case Zel_TYPE_INTEGER:
-      return std::to_string(payload.integer);
-    case Zel_TYPE_STRING:
-      return payload.text ? payload.text : "";
-    case Zel_TYPE_BOOLEAN:
-      return payload.boolean ? "TRUE" : "FALSE";
-    case Zel_TYPE_ENUMERATION:
-      return payload.keyword ? payload.keyword : "";
-    case Zel_TYPE_IPADDR: {
-      const IpAddressValue &ip = payload.ipaddr;
-      if (ip.form == Zel_IP_FORM_HOSTNAME) return ip.host_name ? ip.host_name : "";
-      if (ip.form != Zel_IP_FORM_NUMERIC ||
-          (ip.family != Zel_IP_FAMILY_V4 && ip.family != Zel_IP_FAMILY_V6)) {
-        return "";
-      }
-      std::string text = AddressText(ip.family, ip.address);
-      if (AnyByte(ip.mask, ip.family == Zel_IP_FAMILY_V4 ? 4 : 16)) {
-        text += "/" + AddressText(ip.family, ip.mask);
-      }
-      return text;
-    }
-    default:
-      return "";
-  }
+  char buffer[96];
+  const std::size_t length =
+      Qorvcfg_ValueToText(type, &payload, QORVCFG_TEXT_SHORT_IPV6, buffer, sizeof buffer);
+  if (length < sizeof buffer) return std::string(buffer, length);
+  std::string text(length + 1, '\0');
+  Qorvcfg_ValueToText(type, &payload, QORVCFG_TEXT_SHORT_IPV6, text.data(), text.size());
+  text.resize(length);
+  return text;
 }
 
 std::string JsonString(std::string_view text) {

@@ -17,14 +17,22 @@ std::string CodeText(ResultCode result);
 // The system error number that a result carries, in words: "file not found".
 std::string SystemErrorText(ResultCode result);
 
-// What a failed open or read of a file means, in words: "file not found".
-std::string FileFailureText(ResultCode result);
+// What a failed open or read of the file at path means, in the system's
+// words: "cannot open: is a directory". On Windows the words follow the
+// result's error number; elsewhere the file is looked at again, since the
+// library reports every failure in Windows numbers.
+std::string FileFailureText(ResultCode result, const std::string &path);
+
+// Why the file at path cannot be written, in the system's words where the
+// system tells more than the result's error number.
+std::string WriteFailureText(ResultCode result, const std::string &path);
 
 // "integer", "string", ...; "none" for type 0.
 const char *TypeName(ItemType type);
 
-// The text of a payload as the writer puts it in a data file (an address
-// with its mask when it has one). Empty for a structure.
+// The text of a payload as a data file holds it (an address with its mask
+// when it has one), IPv6 addresses in their compressed form ("fe80::1").
+// Empty for a structure.
 std::string PayloadText(ItemType type, const DataPayload &payload);
 
 // A JSON string literal of text: quotes, backslashes and control characters

@@ -54,9 +54,9 @@ std::size_t DecimalDigits(std::uint64_t value) {
   return value >= 10 ? digits + 1 : digits;
 }
 
-void PutInteger(OutputBuffer &out, std::int64_t value) {
-  char *at = out.Room(kLongestInteger);
-  char *const start = at;
+// Writes value in decimal at `at` (room for kLongestInteger bytes); gives
+// the end.
+char *Integer(char *at, std::int64_t value) {
   // Negated as unsigned, so the least value keeps its magnitude.
   std::uint64_t magnitude = static_cast<std::uint64_t>(value);
   if (value < 0) {
@@ -77,7 +77,12 @@ void PutInteger(OutputBuffer &out, std::int64_t value) {
   } else {
     *--digit = static_cast<char>('0' + magnitude);
   }
-  out.Advance(static_cast<std::size_t>(end - start));
+  return end;
+}
+
+void PutInteger(OutputBuffer &out, std::int64_t value) {
+  char *const start = out.Room(kLongestInteger);
+  out.Advance(static_cast<std::size_t>(Integer(start, value) - start));
 }
 
 char *Dotted(char *at, const std::uint8_t *bytes) {
@@ -100,6 +105,37 @@ char *Colons(char *at, const std::uint8_t *bytes) {
   return at;
 }
 
+// The shortest form: groups without leading zeros, the longest run of two
+// or more zero groups (the first of equal runs) as "::".
+char *CompressedColons(char *at, const std::uint8_t *bytes) {
+  constexpr char kDigits[] = "0123456789abcdef";
+  unsigned groups[8];
+  for (int i = 0; i < 8; ++i)
+    groups[i] = static_cast<unsigned>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+  int run_start = -1, run_length = 1;
+  for (int i = 0; i < 8;) {
+    int j = i;
+    while (j < 8 && groups[j] == 0) ++j;
+    if (j - i > run_length) run_start = i, run_length = j - i;
+    i = j > i ? j : i + 1;
+  }
+  for (int i = 0; i < 8; ++i) {
+    if (i == run_start) {
+      *at++ = ':';
+      *at++ = ':';
+      i += run_length - 1;
+      continue;
+    }
+    if (i != 0 && at[-1] != ':') *at++ = ':';
+    bool digits = false;
+    for (int shift = 12; shift >= 0; shift -= 4) {
+      const unsigned digit = groups[i] >> shift & 15;
+      if (digit != 0 || digits || shift == 0) *at++ = kDigits[digit], digits = true;
+    }
+  }
+  return at;
+}
+
 bool AnyNonZero(const std::uint8_t *bytes, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     if (bytes[i] != 0) return true;
@@ -117,18 +153,49 @@ void PutAddress(OutputBuffer &out, const IpAddressValue &ip) {
     return;
   }
   if (ip.form != Zel_IP_FORM_NUMERIC) return;
-  const bool v4 = ip.family == Zel_IP_FAMILY_V4;
-  if (!v4 && ip.family != Zel_IP_FAMILY_V6) return;
+  if (ip.family != Zel_IP_FAMILY_V4 && ip.family != Zel_IP_FAMILY_V6) return;
   char *const start = out.Room(kLongestAddress);
-  char *at = v4 ? Dotted(start, ip.address) : Colons(start, ip.address);
-  if (AnyNonZero(ip.mask, v4 ? 4 : 16)) {
-    *at++ = '/';
-    at = v4 ? Dotted(at, ip.mask) : Colons(at, ip.mask);
-  }
-  out.Advance(static_cast<std::size_t>(at - start));
+  out.Advance(static_cast<std::size_t>(NumericAddress(start, ip, false) - start));
 }
 
 }  // namespace
+
+char *NumericAddress(char *at, const IpAddressValue &ip, bool compressed) {
+  const bool v4 = ip.family == Zel_IP_FAMILY_V4;
+  auto six = compressed ? CompressedColons : Colons;
+  at = v4 ? Dotted(at, ip.address) : six(at, ip.address);
+  if (AnyNonZero(ip.mask, v4 ? 4 : 16)) {
+    *at++ = '/';
+    at = v4 ? Dotted(at, ip.mask) : six(at, ip.mask);
+  }
+  return at;
+}
+
+char *ValueText(char *at, const DataRecord &record, bool compressed, const char **text) {
+  *text = nullptr;
+  switch (record.type) {
+    case Zel_TYPE_INTEGER:
+      return Integer(at, record.payload.integer);
+    case Zel_TYPE_STRING:
+      *text = record.payload.text;
+      return at;
+    case Zel_TYPE_BOOLEAN:
+      std::memcpy(at, record.payload.boolean != 0 ? "TRUE" : "FALSE", 5);
+      return at + (record.payload.boolean != 0 ? 4 : 5);
+    case Zel_TYPE_IPADDR: {
+      const IpAddressValue &ip = record.payload.ipaddr;
+      if (ip.form == Zel_IP_FORM_HOSTNAME) *text = ip.host_name;
+      const bool numeric = ip.form == Zel_IP_FORM_NUMERIC &&
+                           (ip.family == Zel_IP_FAMILY_V4 || ip.family == Zel_IP_FAMILY_V6);
+      return numeric ? NumericAddress(at, ip, compressed) : at;
+    }
+    case Zel_TYPE_ENUMERATION:
+      *text = record.payload.keyword;
+      return at;
+    default:
+      return at;
+  }
+}
 
 void PutValueText(OutputBuffer &out, const DataRecord &record) {
   switch (record.type) {

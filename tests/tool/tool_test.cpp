@@ -26,12 +26,14 @@ struct ProgramRun {
 
 // Runs a program of the build through the shell and collects its status and
 // output; no argument holds a quote, a dollar sign or a backslash.
-ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args) {
+ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args,
+                      const std::string &input = "") {
   const std::string out = TempPath("stdout"), err = TempPath("stderr");
   auto quoted = [](const std::string &text) { return "\"" + text + "\""; };
   std::string command = quoted(program);
   for (const std::string &arg : args) command += " " + quoted(arg);
   command += " >" + quoted(out) + " 2>" + quoted(err);
+  if (!input.empty()) command += " <" + quoted(input);
 #ifdef _WIN32
   const int status = std::system(("\"" + command + "\"").c_str());  // cmd drops the outer quotes
 #else
@@ -41,15 +43,23 @@ ProgramRun RunProgram(const std::string &program, const std::vector<std::string>
   return {status, ReadFile(out), ReadFile(err)};
 }
 
+// A missing file in the system's words.
+#ifdef _WIN32
+#define QORVCFG_NO_FILE "file not found"
+#else
+#define QORVCFG_NO_FILE "no such file or directory"
+#endif
+
 const std::string kDef = std::string(QORVCFG_EXAMPLES_DIR) + "/service.def";
 const std::string kConf = std::string(QORVCFG_EXAMPLES_DIR) + "/service.conf";
 
-ProgramRun Tool(const std::vector<std::string> &args) {
-  return RunProgram(QORVCFG_TOOL_PATH, args);
+// input: a file for standard input.
+ProgramRun Tool(const std::vector<std::string> &args, const std::string &input = "") {
+  return RunProgram(QORVCFG_TOOL_PATH, args, input);
 }
 
 // Reading commands print exactly the expected output; failing ones name the
-// result code (status 1) or the usage error (status 2) and write nothing.
+// result code with the status of its kind and write nothing.
 TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
   const std::string out = TempPath("out.conf");
   auto get = [&](const char *path) { return std::vector<std::string>{"get", kDef, kConf, path}; };
@@ -63,45 +73,48 @@ TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
   } rows[] = {
       {{"show", kDef, kConf},
        0,
-       "listen = 0000:0000:0000:0000:0000:0000:0000:0000\nlisten = 0.0.0.0\nport = 8080\n"
+       "listen = ::\nlisten = 0.0.0.0\nport = 8080\n"
        "server_name = \"relay.example.net\"\nlog_level = info\nmax_connections = 4096\n"
        "tls = FALSE\nupstream[beta] {\n  name = \"beta\"\n  host = backend-b.example.net\n"
        "  port = 8081\n  weight = 1\n  backup = TRUE\n}\nupstream[alpha] {\n  name = \"alpha\"\n"
        "  host = 10.0.0.11\n  port = 8080\n  weight = 3\n}\n"},
-      {get("listen"), 0, "0000:0000:0000:0000:0000:0000:0000:0000\n0.0.0.0\n"},
+      {get("listen"), 0, "::\n0.0.0.0\n"},
       {get("upstream[beta]/host"), 0, "backend-b.example.net\n"},
       {get("upstream[alpha]/backup"), 0, "FALSE\n"},  // the default
-      {get("upstream/port"), 1, "upstream has 2 values; pick one with upstream[...] (Zel_EINVAL"},
+      {get("upstream/port"), 2, "upstream has 2 values; pick one with upstream[...] (Zel_EINVAL"},
       {get("upstream[gamma]/port"), 1, "no upstream with name gamma (Zel_ENOENT 0x05300000)"},
-      {get("porter"), 1, "no item porter at this level; its items: listen, port, admin_port"},
+      {get("porter"), 1,
+       "no item porter at this level; did you mean port?; its items: listen, port"},
+      {get("upstream[alpha]/wieght"), 1, "did you mean weight?"},
+      {get("upstream[alpha]/colour"), 1, "no item colour at this level; its items: name, host"},
       {get("port[1]"), 2, "no identifier item"},
       {get("port/x"), 2, "is no structure"},
       {get("upstream[alpha"), 2, "bad pick"},
       {{"items", kDef + ".missing"},
-       1,
-       ".missing: cannot open: file not found (Zel_ESYSTEM|2 0x01400002)"},
-      {edit("set", "port=0x10000"), 1,
+       3,
+       ".missing: cannot open: " QORVCFG_NO_FILE " (Zel_ESYSTEM|2 0x01400002)"},
+      {edit("set", "port=0x10000"), 5,
        "port=0x10000: out of bounds 1..65535 (Zel_ERANGE 0x0A400000)"},
-      {edit("set", "listen=1.2.3.4"), 1, "listen has 2 values"},
-      {edit("set", "server_name=a<b"), 1,
+      {edit("set", "listen=1.2.3.4"), 2, "listen has 2 values"},
+      {edit("set", "server_name=a<b"), 5,
        "a<b: would not read back the same: reading ends the text at the '<'"},
-      {edit("set", "server_name= x"), 1, "reading drops the leading white space"},
-      {edit("add", "listen=10.0.0.0/8"), 1, "reading refuses an address with a mask; --force"},
-      {edit("add", "listen=10.0.0.0/33"), 1, "not an IPv4 or IPv6 address or a host name"},
+      {edit("set", "server_name= x"), 5, "reading drops the leading white space"},
+      {edit("add", "listen=10.0.0.0/8"), 5, "reading refuses an address with a mask; --force"},
+      {edit("add", "listen=10.0.0.0/33"), 5, "not an IPv4 or IPv6 address or a host name"},
       // Renaming onto an existing identifier must not leave two equal structures.
-      {edit("set", "upstream[alpha]/name=beta"), 1, "already present (Zel_EEXIST"},
-      {edit("add", "port=1"), 1, "port: already holds 1 value, its most (Zel_ERANGE"},
-      {edit("add", "upstream=alpha"), 1, "upstream=alpha: already present (Zel_EEXIST 0x06300000)"},
+      {edit("set", "upstream[alpha]/name=beta"), 5, "already present (Zel_EEXIST"},
+      {edit("add", "port=1"), 5, "port: already holds 1 value, its most (Zel_ERANGE"},
+      {edit("add", "upstream=alpha"), 5, "upstream=alpha: already present (Zel_EEXIST 0x06300000)"},
       {edit("del", "listen=1.2.3.4"), 1, "no such value (Zel_ENOENT"},
       // One bad change of several keeps the good ones from being written too.
-      {{"set", kDef, kConf, "port=81", "tls=maybe", "-o", out}, 1, "tls=maybe: not TRUE or FALSE"},
+      {{"set", kDef, kConf, "port=81", "tls=maybe", "-o", out}, 5, "tls=maybe: not TRUE or FALSE"},
       {{}, 2, "no command"},
       {{"frob"}, 2, "unknown command"},
       {{"show", kDef}, 2, "wrong number of arguments"},
       {edit("set", "port"), 2, "expected PATH=VALUE"},
       {{"set", kDef, kConf, "port=1", "-o", out, "-x"}, 2, "unknown option -x"},
       {{"show", kDef, kConf, "--force"}, 2, "unknown option --force"},
-      {{"items", kConf}, 1, "service.conf: the definition has no items, so no data can be read"},
+      {{"items", kConf}, 3, "service.conf: the definition has no items, so no data can be read"},
       {{"--version"}, 0, "qorvcfg " QORVCFG_TOOL_VERSION "\n"},
       {get("admin_port"), 0, "9901\n"},  // the default, said on standard error
       {{"set", kDef, kConf, "port=1", "-o"}, 2, "needs a file name"},
@@ -136,10 +149,10 @@ TEST(ToolTest, ItemsCheckAndHelpDescribeTheDefinitionAndTheData) {
        {"service.conf: loaded, nothing left out\n  listen: 2\n  port: 1\n  admin_port: 0\n",
         "  upstream: 2\n    name: 2\n    host: 2\n    port: 2\n    weight: 2\n    backup: 1\n"}},
       {{"check", kDef, kConf + ".missing"},
-       1,
-       {".missing: not loaded: cannot open: file not found (Zel_ESYSTEM|2 0x01400002)\n"}},
+       3,
+       {".missing: not loaded: cannot open: " QORVCFG_NO_FILE " (Zel_ESYSTEM|2 0x01400002)\n"}},
       {{"check", kConf, kConf},
-       1,
+       3,
        {"not loaded: the definition has no items, so no data can be read"}},
       {{"--help"}, 0, {"usage: qorvcfg COMMAND"}},
   };
@@ -148,8 +161,10 @@ TEST(ToolTest, ItemsCheckAndHelpDescribeTheDefinitionAndTheData) {
     EXPECT_EQ(run.status, row.status) << run.err;
     for (const char *part : row.parts) EXPECT_NE(run.out.find(part), std::string::npos) << part;
   }
-  for (std::string command : {"items", "show", "get", "set", "add", "del", "check"}) {
+  for (std::string command :
+       {"items", "doc", "show", "list", "get", "set", "add", "del", "check"}) {
     EXPECT_EQ(Tool({command, "--help"}).out.rfind("usage: qorvcfg " + command, 0), 0u) << command;
+    EXPECT_EQ(Tool({"help", command}).out, Tool({command, "--help"}).out) << command;
   }
 }
 
@@ -190,7 +205,7 @@ TEST(ToolTest, AddAndDelEditTheFileInPlaceWithoutLeftovers) {
   run({"add", "upstream[alpha]/host=backend-a"});
   EXPECT_EQ(run({"get", "upstream[omega]/host"}), "10.0.0.11\n");
   run({"del", "listen=::", "upstream[beta]", "upstream=delta"});
-  EXPECT_EQ(run({"get", "listen"}), "0000:0000:0000:0000:0000:0000:0000:0001\n0.0.0.0\n");
+  EXPECT_EQ(run({"get", "listen"}), "::1\n0.0.0.0\n");
   EXPECT_NE(run({"check"}).find("  upstream: 3\n    name: 3\n"), std::string::npos);
   run({"del", "upstream"});
   EXPECT_EQ(Tool({"get", kDef, data, "upstream"}).status, 1);  // no value, no default
@@ -241,14 +256,14 @@ TEST(ToolTest, EditsRefuseAFileThatReadingCutShort) {
     WriteFile(data, row.bytes);
     for (const char *command : {"set", "add", "del"}) {
       ProgramRun run = Tool({command, kDef, data, "max_connections=10"});
-      EXPECT_EQ(run.status, 1) << command;
+      EXPECT_EQ(run.status, 3) << command;
       EXPECT_NE(run.err.find("not written: reading left out what is listed above"),
                 std::string::npos)
           << run.err;
       EXPECT_EQ(ReadFile(data), row.bytes);
     }
     ProgramRun check = Tool({"check", kDef, data, "--json"});
-    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.status, 3);
     EXPECT_NE(check.out.find(std::string("\"kind\":\"") + row.kind + "\""), std::string::npos)
         << check.out;
     EXPECT_EQ(Tool({"set", kDef, data, "tls=TRUE", "--force"}).status, 0);
@@ -263,7 +278,7 @@ TEST(ToolTest, ForceWritesAValueThatDoesNotReadBack) {
   EXPECT_NE(run.err.find("warning: listen=10.0.0.0/8: reading refuses an address with a mask"),
             std::string::npos);
   EXPECT_NE(ReadFile(out).find("<listen>10.0.0.0/255.0.0.0</listen>"), std::string::npos);
-  EXPECT_EQ(Tool({"check", kDef, out}).status, 1);  // the masked address is left out
+  EXPECT_EQ(Tool({"check", kDef, out}).status, 3);  // the masked address is left out
 }
 
 // Whether text is exactly one JSON value (RFC 8259) with white space around.
@@ -325,15 +340,18 @@ TEST(ToolTest, JsonOutputIsOneDocumentWithEscapedTexts) {
        {"\"server_name\":[\"a\\\"b\\\\c\\td\\ufffdxyz\xC3\xA9\"]", "\"port\":[16]", "\"tls\":[]",
         "\"upstream\":[{\"name\":[\"x\"],\"host\":[\"h\"],\"port\":[],"}},
       {{"get", kDef, kConf, "upstream", "--json"}, {"[{\"name\":[\"beta\"]", "\"backup\":[true]}"}},
-      {{"get", kDef, kConf, "listen", "--json"}, {"[\"0000:"}},
-      {{"get", kDef, kConf, "admin_port", "--json"}, {"[9901]"}},
+      {{"get", kDef, kConf, "listen", "--json"}, {"[\"::\",\"0.0.0.0\"]"}},
+      {{"get", kDef, kConf, "admin_port", "--json"}, {"[{\"value\":9901,\"default\":true}]"}},
+      {{"show", kDef, kConf, "--json", "--effective"},
+       {"\"admin_port\":[{\"value\":9901,\"default\":true}]", "\"port\":[8080]",
+        "\"backup\":[{\"value\":false,\"default\":true}]"}},
       {{"items", kDef, "--json"},
        {"\"name\":\"service\"", "\"words\":[{\"word\":\"error\",\"text\":\"Errors only\"}",
         "\"type\":\"structure\",\"number\":0,"}},
       {{"check", kDef, data, "--json"},
        {"\"loaded\":true", "\"result\":\"Zel_OK 0x00000000\"", "\"upstream/port\":0"}},
       {{"check", kDef, kConf + ".missing", "--json"},
-       {"\"loaded\":false", "cannot open: file not found"}},
+       {"\"loaded\":false", "cannot open: " QORVCFG_NO_FILE}},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::PrintToString(row.args));
@@ -372,8 +390,8 @@ TEST(ToolTest, CheckReportsEachMistakeAtItsElement) {
   };
   ProgramRun json = Tool({"check", kDef, data, "--json"});
   ProgramRun text = Tool({"check", kDef, data});
-  EXPECT_EQ(json.status, 1);
-  EXPECT_EQ(text.status, 1);
+  EXPECT_EQ(json.status, 3);
+  EXPECT_EQ(text.status, 3);
   for (const auto &row : expected) {
     SCOPED_TRACE(std::to_string(row.line) + ":" + std::to_string(row.column));
     const std::string position = "\"file\":" + std::string("\"") + row.file +
@@ -393,6 +411,234 @@ TEST(ToolTest, CheckReportsEachMistakeAtItsElement) {
   EXPECT_NE(typo.out.find("\"line\":3,\"column\":3,\"kind\":\"unknown_type\""), std::string::npos)
       << typo.out;
 }
+
+// A definition alone: every repair with its position, and what makes every
+// read of data fail, in plain words.
+TEST(ToolTest, CheckOfADefinitionNamesEachProblem) {
+  const std::string definition = TempPath("bad.def");
+  WriteFile(definition,
+            "<config_define><name>x</name>\n"
+            "<item><name>a</name><type>integer</type></item>\n"
+            "<item><name>a</name><type>integer</type></item>\n"
+            "<item><name>s</name><type>structure</type></item>\n"
+            "</config_define>\n");
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> parts;
+  } rows[] = {
+      {{"check", definition},
+       3,
+       {definition + ":3:1: item: equal to an earlier sibling (the earlier one is at line 2, "
+                     "column 1)\n",
+        definition + ": structure s of the definition has no child items, so no data can be read\n",
+        "loaded with 2 problems"}},
+      {{"check", definition, "--json"}, 3, {"\"kind\":\"unreadable_definition\""}},
+      {{"check", kDef}, 0, {"service.def: loaded, 13 items, nothing left out\n"}},
+      {{"items", definition}, 3, {"  s  structure"}},
+      {{"check", kConf}, 3, {"the definition has no items"}},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.args));
+    ProgramRun run = Tool(row.args);
+    EXPECT_EQ(run.status, row.status) << run.err;
+    for (const std::string &part : row.parts) {
+      EXPECT_NE(run.out.find(part), std::string::npos) << run.out;
+    }
+  }
+}
+
+// Each kind of warning of a strict check alone makes it fail, at its element.
+TEST(ToolTest, StrictCheckWarnsOfEachLikelyMistake) {
+  const std::string good = ReadFile(kConf);
+  auto replaced = [&](const std::string &from, const std::string &to) {
+    std::string text = good;
+    return text.replace(text.find(from), from.size(), to);
+  };
+  const struct {
+    std::string bytes;
+    const char *line;  // part of the warning's line
+  } rows[] = {
+      {replaced("<config>", "<cfg>").replace(good.size() - 10, 9, "</cfg>"),
+       ":1:1: warning: the root element is cfg, not config"},
+      {replaced("<port>8080</port>", "<port>0443</port>"),
+       ":4:3: warning: port: '0443' has a leading zero and reads as octal, 291"},
+      {replaced("<port>8080</port>", ""),
+       ":1:1: warning: the top level: required item port has no value"},
+      {replaced("<name>alpha</name>", ""), ":9:3: warning: upstream: no name, its identifier"},
+      {replaced("<host>10.0.0.11</host>", ""),
+       ":9:3: warning: upstream: required item host has no value"},
+      {replaced("10.0.0.11", "fe80::zz"),
+       ":10:5: warning: upstream/host: 'fe80::zz' reads as a host name, not as an address"},
+      {replaced("10.0.0.11", "fe80::1"),
+       ":10:5: warning: upstream/host: 'fe80::1' reads as a host"},
+      {replaced("<tls>FALSE</tls>", "<tsl>FALSE</tsl>"),
+       ":8:3: tsl: no such item at this level; did you mean tls?"},
+  };
+  const std::string data = TempPath("strict.conf");
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.line);
+    WriteFile(data, row.bytes);
+    ProgramRun run = Tool({"check", "--strict", kDef, data});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_NE(run.out.find(data + row.line), std::string::npos) << run.out;
+  }
+  EXPECT_EQ(Tool({"check", "--strict", kDef, kConf}).status, 0);
+  ProgramRun json = Tool({"check", "--strict", kDef, data, "--json"});
+  EXPECT_NE(json.out.find("did you mean tls?\",\"warning\":false"), std::string::npos) << json.out;
+}
+
+// The views and the conventions of scripts: standard input, --, --output=F,
+// the order of the file, dry runs.
+TEST(ToolTest, ViewsAndScriptingConventions) {
+  const std::string out = TempPath("out.conf");
+  const struct {
+    std::vector<std::string> args;
+    std::string input;
+    int status;
+    std::string text;  // all of standard output
+  } rows[] = {
+      {{"get", kDef, "-", "port"}, kConf, 0, "8080\n"},
+      {{"get", "--no-default", kDef, kConf, "admin_port"}, "", 1, ""},
+      {{"get", kDef, kConf, "--", "upstream[beta]/port"}, "", 0, "8081\n"},
+      {{"show", "--order", "file", kDef, kConf},
+       "",
+       0,
+       "listen = 0.0.0.0\nlisten = ::\nport = 8080\nserver_name = \"relay.example.net\"\n"
+       "log_level = info\nmax_connections = 4096\ntls = FALSE\nupstream[alpha] {\n"
+       "  name = \"alpha\"\n  host = 10.0.0.11\n  port = 8080\n  weight = 3\n}\n"
+       "upstream[beta] {\n  name = \"beta\"\n  host = backend-b.example.net\n  port = 8081\n"
+       "  weight = 1\n  backup = TRUE\n}\n"},
+      {{"list", "--order=file", kDef, kConf},
+       "",
+       0,
+       "listen=0.0.0.0\nlisten=::\nport=8080\nserver_name=relay.example.net\nlog_level=info\n"
+       "max_connections=4096\ntls=FALSE\nupstream[alpha]/name=alpha\nupstream[alpha]/"
+       "host=10.0.0.11\n"
+       "upstream[alpha]/port=8080\nupstream[alpha]/weight=3\nupstream[beta]/name=beta\n"
+       "upstream[beta]/host=backend-b.example.net\nupstream[beta]/port=8081\n"
+       "upstream[beta]/weight=1\nupstream[beta]/backup=TRUE\n"},
+      {{"set", "--dry-run", kDef, kConf, "port=9090", "upstream[alpha]/weight=4"},
+       "",
+       0,
+       "--- " + kConf + "\n+++ " + kConf +
+           "\n@@ -1,7 +1,7 @@\n <config>\n   <listen>0.0.0.0</listen>\n"
+           "   <listen>0000:0000:0000:0000:0000:0000:0000:0000</listen>\n-  <port>8080</port>\n"
+           "+  <port>9090</port>\n   <server_name>relay.example.net</server_name>\n"
+           "   <log_level>info</log_level>\n   <max_connections>4096</max_connections>\n"
+           "@@ -9,7 +9,7 @@\n   <upstream>    <name>alpha</name>\n     <host>10.0.0.11</host>\n"
+           "     <port>8080</port>\n-    <weight>3</weight>\n+    <weight>4</weight>\n"
+           "   </upstream>\n   <upstream>    <name>beta</name>\n     "
+           "<host>backend-b.example.net</host>\n"},
+      {{"del", "--dry-run", kDef, kConf, "max_connections=4096", "--output=" + out},
+       "",
+       0,
+       "--- " + kConf + "\n+++ " + out +
+           "\n@@ -4,7 +4,6 @@\n"
+           "   <port>8080</port>\n   <server_name>relay.example.net</server_name>\n"
+           "   <log_level>info</log_level>\n-  <max_connections>4096</max_connections>\n"
+           "   <tls>FALSE</tls>\n   <upstream>    <name>alpha</name>\n     "
+           "<host>10.0.0.11</host>\n"},
+      {{"show", "--order", "random", kDef, kConf}, "", 2, ""},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.args));
+    ProgramRun run = Tool(row.args, row.input);
+    EXPECT_EQ(run.status, row.status) << run.err;
+    EXPECT_EQ(run.out, row.text);
+    EXPECT_FALSE(FileExists(out));
+  }
+  EXPECT_EQ(Tool({"set", kDef, kConf, "--output=" + out, "port=81"}).status, 0);
+  EXPECT_EQ(Tool({"get", kDef, out, "port"}).out, "81\n");
+  ProgramRun doc = Tool({"doc", kDef});
+  EXPECT_EQ(doc.status, 0);
+  for (const char *part :
+       {"# Request relay\n", "## `admin_port`\n\n**Administration port**\n",
+        "- type: integer\n- range: 1024 to 65535\n- values: at most 1\n- default: `9901`\n"
+        "- flags: optional, hidden\n",
+        "  - `debug`: Everything, for finding faults\n", "### `upstream/name`\n"}) {
+    EXPECT_NE(doc.out.find(part), std::string::npos) << part;
+  }
+}
+
+#ifndef _WIN32
+// Errors in the system's words; what cannot be printed is a failure to write.
+TEST(ToolTest, SystemErrorsInTheSystemsWords) {
+  const std::string directory = TempPath("a-directory");
+  std::filesystem::create_directories(directory);
+  ProgramRun run = Tool({"show", kDef, directory});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.err.find(directory + ": cannot open: is a directory (Zel_ESYSTEM|5"),
+            std::string::npos)
+      << run.err;
+  if (std::filesystem::exists("/dev/full")) {
+    EXPECT_EQ(Tool({"show", kDef, kConf}, "").status, 0);
+    const int raw = std::system(("\"" + std::string(QORVCFG_TOOL_PATH) + "\" show \"" + kDef +
+                                 "\" \"" + kConf + "\" >/dev/full 2>/dev/null")
+                                    .c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 4);
+  }
+}
+#endif
+
+// The man page gives every command's synopsis and the exit statuses as the
+// help does.
+TEST(ToolTest, ManPageAgreesWithTheHelp) {
+  std::string man = ReadFile(std::string(QORVCFG_TOOL_SOURCE_DIR) + "/qorvcfg.1");
+  for (const char *markup : {"\\fB", "\\fR", "\\"}) {
+    for (std::size_t at; (at = man.find(markup)) != std::string::npos;) {
+      man.erase(at, std::strlen(markup));
+    }
+  }
+  for (const char *command :
+       {"items", "doc", "show", "list", "get", "set", "add", "del", "check"}) {
+    const std::string help = Tool({"help", command}).out;
+    const std::string synopsis = help.substr(7, help.find('\n') - 7);  // after "usage: "
+    EXPECT_NE(man.find("\n" + synopsis + "\n"), std::string::npos) << synopsis;
+  }
+  const std::string usage = Tool({"--help"}).out;
+  for (std::size_t at = usage.find("\n  0  "); at != std::string::npos;
+       at = usage.find("\n  ", at + 1)) {
+    const std::string line = usage.substr(at + 3, usage.find('\n', at + 1) - at - 3);
+    EXPECT_NE(man.find(".B " + line.substr(0, 1) + "\n" + line.substr(3) + "\n"), std::string::npos)
+        << line;
+  }
+}
+
+#ifndef _WIN32
+// Completion offers commands, options, paths, picks read from the data
+// file, and the words of a value.
+TEST(ToolTest, CompletionOffersPathsPicksAndWords) {
+  const std::string script = TempPath("complete.sh");
+  const std::string head = std::string(QORVCFG_TOOL_PATH) + " set " + kDef + " " + kConf + " ";
+  const struct {
+    std::string line;
+    const char *offers;
+  } rows[] = {
+      {std::string(QORVCFG_TOOL_PATH) + " l", "list"},
+      {std::string(QORVCFG_TOOL_PATH) + " check --s", "--strict"},
+      {head + "upstream[b",
+       "upstream[beta] upstream[beta]/name upstream[beta]/host "
+       "upstream[beta]/port upstream[beta]/weight upstream[beta]/backup"},
+      {head + "upstream[alpha]/ba", "upstream[alpha]/backup="},
+      {head + "log_level=d", "debug"},
+      {head + "tls=", "TRUE FALSE"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.line);
+    WriteFile(script, "source \"" + std::string(QORVCFG_TOOL_SOURCE_DIR) +
+                          "/qorvcfg-completion.bash\"\n"
+                          "COMP_LINE='" +
+                          row.line +
+                          "'\nCOMP_POINT=${#COMP_LINE}\n"
+                          "read -ra COMP_WORDS <<<\"$COMP_LINE\"\n"
+                          "[[ $COMP_LINE == *' ' ]] && COMP_WORDS+=('')\n"
+                          "COMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n"
+                          "_qorvcfg 2>/dev/null\necho \"${COMPREPLY[*]}\"\n");
+    EXPECT_EQ(RunProgram("bash", {script}).out, std::string(row.offers) + "\n");
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace qorvcfg::test

@@ -165,5 +165,64 @@ TEST(ValueTextTest, RefusalsFitTheBufferAndMemoryRunsOutCleanly) {
   Qorvcfg_ValueRelease(Zel_TYPE_STRING, nullptr);
 }
 
+// Back to text: the writer's form, the short IPv6 form for display, and
+// whether reading gives the value back.
+TEST(ValueTextTest, WritesTheWritersTextAndSaysWhetherItReadsBack) {
+  const struct {
+    ItemType type;
+    const char *text;
+    const char *written;
+    const char *shown;  // with QORVCFG_TEXT_SHORT_IPV6
+    std::uint32_t read_back;
+  } rows[] = {
+      {Zel_TYPE_INTEGER, "0x10", "16", "16", QORVCFG_READ_BACK_SAME},
+      {Zel_TYPE_INTEGER, "-9223372036854775808", "-9223372036854775808", "-9223372036854775808",
+       QORVCFG_READ_BACK_SAME},
+      {Zel_TYPE_BOOLEAN, "true", "TRUE", "TRUE", QORVCFG_READ_BACK_SAME},
+      {Zel_TYPE_IPADDR, "10.0.0.1", "10.0.0.1", "10.0.0.1", QORVCFG_READ_BACK_SAME},
+      {Zel_TYPE_IPADDR, "::", "0000:0000:0000:0000:0000:0000:0000:0000",
+       "::", QORVCFG_READ_BACK_SAME},
+      {Zel_TYPE_IPADDR, "::1", "0000:0000:0000:0000:0000:0000:0000:0001", "::1",
+       QORVCFG_READ_BACK_SAME},
+      {Zel_TYPE_IPADDR, "1:0:0:2:0:0:3:4", "0001:0000:0000:0002:0000:0000:0003:0004",
+       "1::2:0:0:3:4", QORVCFG_READ_BACK_SAME},  // the first of equal runs
+      {Zel_TYPE_IPADDR, "1:0:0:2:0:0:0:abcd", "0001:0000:0000:0002:0000:0000:0000:abcd",
+       "1:0:0:2::abcd", QORVCFG_READ_BACK_SAME},  // the longest run
+      {Zel_TYPE_IPADDR, "1:2:3:4:5:6:7:0", "0001:0002:0003:0004:0005:0006:0007:0000",
+       "1:2:3:4:5:6:7:0", QORVCFG_READ_BACK_SAME},  // one zero group stays
+      {Zel_TYPE_IPADDR, "fe80::zz", "fe80::zz", "fe80::zz", QORVCFG_READ_BACK_SAME},
+      {Zel_TYPE_STRING, "a<b", "a<b", "a<b", QORVCFG_READ_BACK_LESS_THAN},
+      {Zel_TYPE_STRING, " x", " x", " x", QORVCFG_READ_BACK_LEADING_SPACE},
+      {Zel_TYPE_STRING, "\vx", "\vx", "\vx", QORVCFG_READ_BACK_LEADING_SPACE},
+      {Zel_TYPE_STRING, "", "", "", QORVCFG_READ_BACK_EMPTY},
+      {Zel_TYPE_STRING, "ab\xC3", "ab\xC3", "ab\xC3", QORVCFG_READ_BACK_SPLIT_CHARACTER},
+      {Zel_TYPE_STRING, "x\xC3\xA9", "x\xC3\xA9", "x\xC3\xA9", QORVCFG_READ_BACK_SAME},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.text);
+    ItemDefinition item{};
+    item.type = row.type;
+    item.minimum = row.type == Zel_TYPE_INTEGER ? INT64_MIN : 0;
+    item.maximum = row.type == Zel_TYPE_INTEGER ? INT64_MAX : 100;
+    DataPayload payload{};
+    ASSERT_EQ(Qorvcfg_ValueFromText(&item, row.text, &payload, nullptr, 0), Zel_OK);
+    char written[80], shown[80];
+    EXPECT_EQ(Qorvcfg_ValueToText(row.type, &payload, 0, written, sizeof written),
+              std::strlen(row.written));
+    EXPECT_STREQ(written, row.written);
+    Qorvcfg_ValueToText(row.type, &payload, QORVCFG_TEXT_SHORT_IPV6, shown, sizeof shown);
+    EXPECT_STREQ(shown, row.shown);
+    EXPECT_EQ(Qorvcfg_ValueReadBack(row.type, &payload), row.read_back);
+    Qorvcfg_ValueRelease(row.type, &payload);
+  }
+  DataPayload masked{};
+  masked.ipaddr = IpAddressValue{Zel_IP_FORM_NUMERIC, Zel_IP_FAMILY_V4, nullptr, {10}, {255}};
+  char cut[8];
+  EXPECT_EQ(Qorvcfg_ValueToText(Zel_TYPE_IPADDR, &masked, 0, cut, sizeof cut),
+            std::strlen("10.0.0.0/255.0.0.0"));
+  EXPECT_STREQ(cut, "10.0.0.");
+  EXPECT_EQ(Qorvcfg_ValueReadBack(Zel_TYPE_IPADDR, &masked), QORVCFG_READ_BACK_MASK);
+}
+
 }  // namespace
 }  // namespace qorvcfg::test
