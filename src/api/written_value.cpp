@@ -3,9 +3,9 @@
 // reach them through the core.
 #include <cstring>
 
-#include "markup/markup.h"
+#include "base/utf8.h"
 #include "qorvcfg_diagnostics.h"
-#include "writer/value_text.h"
+#include "writer/value_to_text.h"
 
 using namespace qorvcfg;
 
