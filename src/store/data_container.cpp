@@ -168,12 +168,23 @@ void ValueUnlinkRelease(void *value) {
   ValueRelease(v);
 }
 
+namespace {
+
+DataValue *MakeValue(DataValue *slot, ItemDefinition *item) {
+  if (slot == nullptr) return nullptr;
+  slot->item = item;
+  ContainerMakeEmpty(&slot->record.nested);
+  return slot;
+}
+
+}  // namespace
+
 DataValue *NewValue(ItemDefinition *item, ValuePool *pool) {
-  DataValue *value = PoolTake(pool);
-  if (value == nullptr) return nullptr;
-  value->item = item;
-  ContainerMakeEmpty(&value->record.nested);
-  return value;
+  return MakeValue(PoolTake(pool), item);
+}
+
+DataValue *NewLoadedValue(ItemDefinition *item, ValuePool *pool) {
+  return MakeValue(PoolTakeUnlocked(pool), item);
 }
 
 namespace {
@@ -210,9 +221,11 @@ ResultCode RecordCopyText(DataRecord *record, const char *text) {
 
 ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                 DataValue *value) {
-  const ResultCode result = ContainerInsertHeldValue(container, position, value);
-  if (result == Zel_OK) MoveTextInline(&value->record);
-  return result;
+  const ResultCode result = IndexInsertNodeUnlocked(container->indexes[position], &value->node);
+  if (result != Zel_OK) return result;
+  LinkValue(container, value);
+  MoveTextInline(&value->record);
+  return Zel_OK;
 }
 
 ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,

@@ -14,10 +14,6 @@
 namespace qorvcfg {
 namespace {
 
-// Every loaded value is made here: unlinked, with an empty nested container;
-// its item is set once the node's row has been matched.
-DataValue *NewLoadedValue(OrphanList *orphans) { return NewValue(nullptr, orphans); }
-
 // Fills the record of a value from a node of any kind but nested. A node
 // that owns its texts gives them up; borrowed texts are copied, and only
 // that copy can fail.
@@ -133,7 +129,9 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
     }
     ConvertedNode *node = level.cursor;
     level.cursor = node->next;
-    DataValue *value = NewLoadedValue(orphans);
+    // Unlinked, with an empty nested container; its item is set once the
+    // node's row has been matched.
+    DataValue *value = NewLoadedValue(nullptr, orphans);
     if (value == nullptr) return Unwind(&stack, Zel_ENOMEM, empty_top);
     const std::int64_t position = ItemOfRow(level.container, node->descriptor);
     if (position < 0) {

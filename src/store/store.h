@@ -63,6 +63,10 @@ ResultCode IndexRemove(ValueIndex *index, const void *key);
 // Inserts a node that its caller owns (node->value set); the node's links are
 // overwritten. Zel_EEXIST when an equal value is stored; never allocates.
 [[nodiscard]] ResultCode IndexInsertNode(ValueIndex *index, ValueIndexNode *node);
+// The same without the index's lock, for a caller that no other thread can
+// meet at the index: a read, which no other operation on its handle may
+// overlap.
+[[nodiscard]] ResultCode IndexInsertNodeUnlocked(ValueIndex *index, ValueIndexNode *node);
 // Removes exactly this node, which must be in this index, whatever the values
 // compare; its links are cleared.
 ResultCode IndexRemoveNode(ValueIndex *index, ValueIndexNode *node);
@@ -146,6 +150,9 @@ struct ValuePool {
 
 // A zeroed slot of the pool, or null when memory ran out.
 [[nodiscard]] DataValue *PoolTake(ValuePool *pool);
+// The same without the pool's lock, for a read, which no other operation on
+// the pool's handle may overlap.
+[[nodiscard]] DataValue *PoolTakeUnlocked(ValuePool *pool);
 // Gives a value's slot back to its pool; the value owns nothing any more.
 void PoolGiveBack(DataValue *value);
 [[nodiscard]] ValuePool *PoolOf(const DataValue *value);
@@ -162,9 +169,12 @@ void ValueUnlinkRelease(void *value);
 // A new unlinked value of the item, from the pool, with an empty nested
 // container and no payload; null when memory ran out.
 [[nodiscard]] DataValue *NewValue(ItemDefinition *item, ValuePool *pool);
+// The same for a read, taking no lock (PoolTakeUnlocked).
+[[nodiscard]] DataValue *NewLoadedValue(ItemDefinition *item, ValuePool *pool);
 // Inserts a loaded value into indexes[position] and links it at the end of
 // the container's list; Zel_EEXIST (nothing changed) when an equal value is
 // there. A short text moves into the value's payload: no host has seen it.
+// For a read only: it takes no index lock (IndexInsertNodeUnlocked).
 [[nodiscard]] ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                               DataValue *value);
 // The same for a value that a host may hold texts of: nothing moves.

@@ -101,21 +101,40 @@ ValuePool *PoolOf(const DataValue *value) {
   return reinterpret_cast<const ValuePoolBlock *>(address & ~(kBlockBytes - 1))->pool;
 }
 
+namespace {
+
+// Takes a slot while its caller holds the pool to itself; *given_back says
+// that the slot was used before and must be cleared.
+DataValue *TakeSlot(ValuePool *pool, bool *given_back) {
+  if (pool->free_slots != nullptr) {
+    DataValue *value = pool->free_slots;
+    pool->free_slots = reinterpret_cast<DataValue *>(value->links.next);
+    *given_back = true;
+    return value;
+  }
+  if ((pool->current == nullptr || pool->current->used == kSlotsPerBlock) && !NextBlock(pool)) {
+    return nullptr;
+  }
+  return Slot(pool->current, pool->current->used++);  // never used: still clear
+}
+
+}  // namespace
+
 DataValue *PoolTake(ValuePool *pool) {
-  DataValue *value = nullptr;
+  bool given_back = false;
+  DataValue *value;
   {
     PoolLock guard(pool);
-    if (pool->free_slots != nullptr) {
-      value = pool->free_slots;
-      pool->free_slots = reinterpret_cast<DataValue *>(value->links.next);
-    } else {
-      if ((pool->current == nullptr || pool->current->used == kSlotsPerBlock) && !NextBlock(pool)) {
-        return nullptr;
-      }
-      return Slot(pool->current, pool->current->used++);  // never used: still clear
-    }
+    value = TakeSlot(pool, &given_back);
   }
-  ZeroSlot(value);
+  if (given_back) ZeroSlot(value);
+  return value;
+}
+
+DataValue *PoolTakeUnlocked(ValuePool *pool) {
+  bool given_back = false;
+  DataValue *value = TakeSlot(pool, &given_back);
+  if (given_back) ZeroSlot(value);
   return value;
 }
 
