@@ -24,7 +24,10 @@ inline constexpr std::size_t kBlockBytes = 8192;
 inline constexpr std::size_t kSlotsOffset = sizeof(ValuePoolBlock);
 inline constexpr std::uint32_t kSlotsPerBlock =
     static_cast<std::uint32_t>((kBlockBytes - kSlotsOffset) / sizeof(DataValue));
-inline constexpr std::uint32_t kLongestRun = 256;  // blocks in one heap block: 2 MiB
+// Blocks in one heap block: 256 KiB, below the size from which the Windows
+// heap maps each block from the system on its own, which made destroying a
+// large handle cost twice as much as freeing these.
+inline constexpr std::uint32_t kLongestRun = 32;
 static_assert(kBlockBytes % alignof(DataValue) == 0 && kSlotsOffset % alignof(DataValue) == 0);
 
 DataValue *Slot(ValuePoolBlock *block, std::uint32_t i) {
