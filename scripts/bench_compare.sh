@@ -65,6 +65,7 @@ awk -v target="$SYSTEM_TARGET" '
   {
     if (!split_row($0, p)) next
     name = p["name"]; so = p["rest"]; other = (name in dll) ? dll[name] : "missing"
+    if (name == "bench data") { print name ": " so; next }
     if (name ~ /^system /) {
       split(so, s, " "); split(other, d, " ")
       if (d[2] != "ms,") { printf "%s: .so %s ms; DLL %s\n", name, s[1], other; next }
