@@ -1,6 +1,9 @@
 #include "bench_data.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <random>
+#include <vector>
 
 namespace qorvcfg::bench {
 
@@ -28,7 +31,30 @@ const char *const kDefinition =
     "</item>\n"
     "</config_define>\n";
 
-DataText MakeData(std::size_t structures, std::size_t addresses) {
+namespace {
+
+inline constexpr std::uint32_t kStructureShuffleKey = 16;
+inline constexpr std::uint32_t kAddressShuffleKey = 1016;
+
+// 0 .. count-1, ascending or in a random order fixed by the shuffle key. The
+// generator's output is the same everywhere, and the reduction is our own, so
+// both systems read the same bytes.
+std::vector<unsigned> Numbers(std::size_t count, Order order, std::uint32_t shuffle_key) {
+  std::vector<unsigned> numbers(count);
+  for (std::size_t i = 0; i < count; ++i) numbers[i] = static_cast<unsigned>(i);
+  if (order == Order::kShuffled) {
+    std::mt19937_64 random(shuffle_key);
+    for (std::size_t i = count; i > 1; --i) {
+      const std::size_t j = static_cast<std::size_t>(random() % i);
+      std::swap(numbers[i - 1], numbers[j]);
+    }
+  }
+  return numbers;
+}
+
+}  // namespace
+
+DataText MakeData(std::size_t structures, std::size_t addresses, Order order) {
   DataText data;
   std::string &text = data.text;
   text.reserve(structures * 230 + addresses * 40 + 256);
@@ -37,8 +63,7 @@ DataText MakeData(std::size_t structures, std::size_t addresses) {
       "  <debug>FALSE</debug>\n  <level>high</level>\n";
   data.values = 4;
   char line[512];
-  for (std::size_t i = 0; i < structures; ++i) {
-    const unsigned n = static_cast<unsigned>(i);
+  for (const unsigned n : Numbers(structures, order, kStructureShuffleKey)) {
     std::snprintf(line, sizeof line,
                   "  <server>    <id>%u</id>\n    <host>srv%u.example</host>\n"
                   "    <address>10.%u.%u.%u</address>\n    <port>%u</port>\n"
@@ -49,8 +74,7 @@ DataText MakeData(std::size_t structures, std::size_t addresses) {
     text += line;
   }
   data.values += structures * 8;
-  for (std::size_t i = 0; i < addresses; ++i) {
-    const unsigned n = static_cast<unsigned>(i);
+  for (const unsigned n : Numbers(addresses, order, kAddressShuffleKey)) {
     std::snprintf(line, sizeof line, "  <listen>172.%u.%u.%u</listen>\n", (n >> 16) & 255,
                   (n >> 8) & 255, n & 255);
     text += line;
@@ -60,9 +84,9 @@ DataText MakeData(std::size_t structures, std::size_t addresses) {
   return data;
 }
 
-DataText MakeDataOfValues(std::size_t values) {
+DataText MakeDataOfValues(std::size_t values, Order order) {
   const std::size_t structures = values * 9 / 10 / 8;
-  return MakeData(structures, values - structures * 8);
+  return MakeData(structures, values - structures * 8, order);
 }
 
 std::string MakeDeepDefinition(std::size_t depth) {

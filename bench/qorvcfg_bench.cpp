@@ -1,16 +1,31 @@
 // Measures the library against yardsticks run in the same process and prints
 // one row per measurement: "name: ratio (range) target <= X: met|NOT MET".
-// Times are thread CPU times; each ratio is the median of alternating rounds,
-// both contenders warm. Memory rows come from a counting malloc in this
-// program and from the library's allocation counters.
+// Times are the thread's CPU time (on Windows itself, whose thread times tick
+// in steps of milliseconds, wall time); each ratio is the median of
+// alternating rounds, both contenders warm. Memory rows come from a counting
+// malloc in this program (Linux only).
 //
-// Usage: qorvcfg_bench [--quick] [--rounds N]
+// The "system" rows time a few operations beside a fixed piece of plain
+// computation run in the same rounds; scripts/bench_compare.sh divides the
+// DLL's ratios by the shared library's, which cancels what the machine's load
+// does to both.
+//
+// Usage: qorvcfg_bench [--quick] [--rounds N] [--system-rows]
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <process.h>
+#include <windows.h>
+#else
 #include <malloc.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +46,7 @@
 #include <tinyxml2.h>
 #endif
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || !defined(__linux__)
 #define QORVCFG_BENCH_COUNTING_MALLOC 0
 #else
 #define QORVCFG_BENCH_COUNTING_MALLOC 1
@@ -108,6 +123,13 @@ class Tracker {
 #endif
   }
   static constexpr bool kAvailable = QORVCFG_BENCH_COUNTING_MALLOC != 0;
+  // Why the memory rows are left out when they are.
+  static constexpr const char *kNotCounted =
+#if defined(__linux__)
+      "sanitizer build";
+#else
+      "counted on Linux only";
+#endif
 #if QORVCFG_BENCH_COUNTING_MALLOC
   [[nodiscard]] std::int64_t Allocations() const { return g_allocations; }
   [[nodiscard]] std::int64_t InUse() const { return g_in_use; }
@@ -119,10 +141,44 @@ class Tracker {
 #endif
 };
 
+#if defined(_WIN32)
+double WallSeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Wine's thread times tick in 10 ms steps. Under Wine the program runs in a
+// Linux process, so it asks Linux for the thread's CPU time itself.
+bool UnderWine() {
+  static const bool wine =
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+
+double LinuxThreadSeconds() {
+  struct {
+    long long seconds;
+    long long nanoseconds;
+  } now{};
+  constexpr long kClockGettime = 228;
+  constexpr long kThreadCpuClock = 3;
+  long result;
+  __asm__ volatile("syscall"
+                   : "=a"(result)
+                   : "a"(kClockGettime), "D"(kThreadCpuClock), "S"(&now)
+                   : "rcx", "r11", "memory");
+  (void)result;
+  return static_cast<double>(now.seconds) + static_cast<double>(now.nanoseconds) * 1e-9;
+}
+#endif
+
 double CpuSeconds() {
+#if defined(_WIN32)
+  return UnderWine() ? LinuxThreadSeconds() : WallSeconds();
+#else
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+#endif
 }
 
 // After a large handle or document is freed, glibc merges the freed blocks at
@@ -197,6 +253,13 @@ void PrintValue(const char *name, double value, double target, const char *unit,
   std::fflush(stdout);
 }
 
+// A ratio that the comparison script divides by the other system's.
+void PrintSystemRow(const char *name, double milliseconds, const Spread &ratio) {
+  std::printf("system %s: %.3f ms, %.3f (%.3f-%.3f) x the yardstick\n", name, milliseconds,
+              ratio.median, ratio.low, ratio.high);
+  std::fflush(stdout);
+}
+
 void PrintSkipped(const char *name, const char *why) {
   std::printf("%s: skipped (%s)\n", name, why);
   std::fflush(stdout);
@@ -216,14 +279,15 @@ void WriteText(const std::string &path, const std::string &text) {
   std::fclose(f);
 }
 
-ConfigHandle *NewHandle() {
+ConfigHandle *NewHandle(const char *definition_path = nullptr) {
   static const std::string path = [] {
     std::string p = ScratchPath("bench.def");
     WriteText(p, kDefinition);
     return p;
   }();
   ConfigHandle *handle = nullptr;
-  if (Zel_ConfigCreate(path.c_str(), &handle) != Zel_OK) {
+  if (Zel_ConfigCreate(definition_path != nullptr ? definition_path : path.c_str(), &handle) !=
+      Zel_OK) {
     std::fprintf(stderr, "cannot create the bench handle\n");
     std::exit(1);
   }
@@ -251,7 +315,9 @@ double ReadSeconds(const std::string &text) {
 }
 
 // ---- Rows -----------------------------------------------------------------------
-void ReadRows([[maybe_unused]] const DataText &data) {
+// target applies to the pugixml row.
+void ReadRows([[maybe_unused]] const DataText &data, const char *order, double target) {
+  char name[96];
 #if defined(QORVCFG_BENCH_PUGIXML)
   const Spread pugi =
       Ratio([&] { return ReadSeconds(data.text); },
@@ -263,9 +329,12 @@ void ReadRows([[maybe_unused]] const DataText &data) {
               SettleHeap();
               return seconds;
             });
-  PrintRow("read vs pugixml load_buffer", pugi, 3, " (aim <= 1)");
+  std::snprintf(name, sizeof name, "read (%s) vs pugixml load_buffer", order);
+  PrintRow(name, pugi, target, " (aim <= 1)");
 #else
-  PrintSkipped("read vs pugixml load_buffer", "pugixml not found");
+  (void)target;
+  std::snprintf(name, sizeof name, "read (%s) vs pugixml load_buffer", order);
+  PrintSkipped(name, "pugixml not found");
 #endif
 #if defined(QORVCFG_BENCH_TINYXML2)
   const Spread tiny =
@@ -279,16 +348,21 @@ void ReadRows([[maybe_unused]] const DataText &data) {
               SettleHeap();
               return seconds;
             });
-  PrintInformative("read vs tinyxml2 Parse", tiny);
+  std::snprintf(name, sizeof name, "read (%s) vs tinyxml2 Parse", order);
+  PrintInformative(name, tiny);
 #else
-  PrintSkipped("read vs tinyxml2 Parse", "tinyxml2 not found");
+  std::snprintf(name, sizeof name, "read (%s) vs tinyxml2 Parse", order);
+  PrintSkipped(name, "tinyxml2 not found");
 #endif
 }
 
-void ScalingRows(const std::vector<std::size_t> &sizes) {
+// The cost per value at each size against the first size. Ascending data
+// should cost the same per value at every size (within low..high); shuffled
+// data pays for a deeper descent into each index as it grows, up to high.
+void ScalingRows(const std::vector<std::size_t> &sizes, Order order, double low, double high) {
   std::vector<std::vector<double>> per_value(sizes.size());
   for (std::size_t i = 0; i < sizes.size(); ++i) {
-    const DataText data = MakeDataOfValues(sizes[i]);
+    const DataText data = MakeDataOfValues(sizes[i], order);
     (void)ReadSeconds(data.text);
     for (int round = 0; round < g_rounds; ++round) {
       per_value[i].push_back(ReadSeconds(data.text) / static_cast<double>(data.values));
@@ -300,12 +374,13 @@ void ScalingRows(const std::vector<std::size_t> &sizes) {
     for (double cost : per_value[i]) ratios.push_back(cost / base);
     const Spread ratio = SpreadOf(ratios);
     char name[96];
-    std::snprintf(name, sizeof name, "scaling: cost per value at %zuk vs %zuk", sizes[i] / 1000,
+    std::snprintf(name, sizeof name, "scaling (%s), cost per value at %zuk vs %zuk",
+                  order == Order::kShuffled ? "shuffled" : "ascending", sizes[i] / 1000,
                   sizes[0] / 1000);
-    const bool met = ratio.median >= 0.75 && ratio.median <= 1.25;
+    const bool met = ratio.median >= low && ratio.median <= high;
     g_all_met = g_all_met && met;
-    std::printf("%s: %.2f (%.2f-%.2f) target within +-25%%: %s\n", name, ratio.median, ratio.low,
-                ratio.high, met ? "met" : "NOT MET");
+    std::printf("%s: %.2f (%.2f-%.2f) target %g..%g: %s\n", name, ratio.median, ratio.low,
+                ratio.high, low, high, met ? "met" : "NOT MET");
   }
   std::fflush(stdout);
 }
@@ -326,9 +401,9 @@ void MemoryRows(const DataText &data) {
     PrintValue("live heap per value after the read", static_cast<double>(tracker.InUse()) / values,
                200, " B");
   } else {
-    PrintSkipped("allocations per loaded value", "sanitizer build");
-    PrintSkipped("read memory beyond the kept values, per input byte", "sanitizer build");
-    PrintSkipped("live heap per value after the read", "sanitizer build");
+    PrintSkipped("allocations per loaded value", Tracker::kNotCounted);
+    PrintSkipped("read memory beyond the kept values, per input byte", Tracker::kNotCounted);
+    PrintSkipped("live heap per value after the read", Tracker::kNotCounted);
   }
   Destroy(handle);
 }
@@ -459,6 +534,9 @@ void WriteRows(const DataText &data) {
 #endif
 }
 
+#if defined(_WIN32)
+void DepthRow(std::size_t, std::size_t) { PrintSkipped("depth", "runs on Linux only"); }
+#else
 std::string Megabytes(double bytes) {
   if (!Tracker::kAvailable) return "n/a";
   char text[32];
@@ -528,41 +606,192 @@ void DepthRow(std::size_t definition_depth, std::size_t data_depth) {
     PrintSkipped("depth", "creating or reading failed");
   }
 }
+#endif
+
+// ---- A host's cycle on a small file -------------------------------------------------
+const std::string g_service_definition = QORVCFG_BENCH_EXAMPLES "/service.def";
+const std::string g_service_data = QORVCFG_BENCH_EXAMPLES "/service.conf";
+constexpr int kSmallCycles = 200;
+
+// Makes a handle from the example definition, reads the example data file into
+// it and destroys it, kSmallCycles times.
+void SmallCycles() {
+  for (int i = 0; i < kSmallCycles; ++i) {
+    ConfigHandle *handle = nullptr;
+    if (Zel_ConfigCreate(g_service_definition.c_str(), &handle) != Zel_OK ||
+        Zel_ConfigRead(g_service_data.c_str(), handle) != Zel_OK) {
+      std::fprintf(stderr, "the small-file cycle failed on %s\n", g_service_data.c_str());
+      std::exit(1);
+    }
+    Zel_ConfigDestroy(handle);
+  }
+}
+
+void SmallFileRow() {
+#if defined(QORVCFG_BENCH_PUGIXML)
+  const Spread ratio = Ratio([&] { return Timed(SmallCycles); },
+                             [&] {
+                               return Timed([&] {
+                                 for (int i = 0; i < kSmallCycles; ++i) {
+                                   pugi::xml_document definition;
+                                   pugi::xml_document data;
+                                   (void)definition.load_file(g_service_definition.c_str());
+                                   (void)data.load_file(g_service_data.c_str());
+                                 }
+                               });
+                             });
+  PrintRow("small file, create + read + destroy vs pugixml load_file of both", ratio, 2,
+           " (aim <= 1)");
+#else
+  PrintSkipped("small file, create + read + destroy vs pugixml load_file of both",
+               "pugixml not found");
+#endif
+}
+
+// ---- Rows that compare the two systems -------------------------------------------
+// A fixed piece of plain computation, without allocations or system calls,
+// that both systems run at the speed of the machine: a byte hash of the text.
+volatile std::uint64_t g_yardstick_sink = 0;
+
+double YardstickSeconds(const std::string &text) {
+  return Timed([&] {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    g_yardstick_sink = g_yardstick_sink + hash;
+  });
+}
+
+// ours gives the seconds of one run; each round runs it and the yardstick.
+void SystemRow(const char *name, const std::function<double()> &ours,
+               const std::string &yardstick_text) {
+  (void)ours();
+  (void)YardstickSeconds(yardstick_text);
+  std::vector<double> times;
+  std::vector<double> ratios;
+  for (int round = 0; round < g_rounds; ++round) {
+    double a;
+    double b;
+    if (round % 2 == 0) {
+      a = ours();
+      b = YardstickSeconds(yardstick_text);
+    } else {
+      b = YardstickSeconds(yardstick_text);
+      a = ours();
+    }
+    times.push_back(a);
+    ratios.push_back(a / b);
+  }
+  PrintSystemRow(name, SpreadOf(times).median * 1e3, SpreadOf(ratios));
+}
+
+// The operations hosts run most, on 90,004 values.
+void SystemRows() {
+  const DataText ascending = MakeData(10000, 10000);
+  const DataText shuffled = MakeData(10000, 10000, Order::kShuffled);
+  const std::string &yardstick = ascending.text;
+  char name[96];
+  for (const DataText *data : {&ascending, &shuffled}) {
+    std::snprintf(name, sizeof name, "read of %zu values (%s)", data->values,
+                  data == &ascending ? "ascending" : "shuffled");
+    SystemRow(
+        name,
+        [&] {
+          ConfigHandle *handle = NewHandle();
+          const double seconds = Timed([&] { MustRead(data->text, handle); });
+          Destroy(handle);
+          return seconds;
+        },
+        yardstick);
+  }
+  std::snprintf(name, sizeof name, "destroy of %zu values", ascending.values);
+  SystemRow(
+      name,
+      [&] {
+        ConfigHandle *handle = NewHandle();
+        MustRead(ascending.text, handle);
+        const double seconds = Timed([&] { Zel_ConfigDestroy(handle); });
+        SettleHeap();
+        return seconds;
+      },
+      yardstick);
+  const std::string path = ScratchPath("bench.conf");
+  WriteText(path, ascending.text);
+  std::snprintf(name, sizeof name, "file read of %zu values", ascending.values);
+  SystemRow(
+      name,
+      [&] {
+        ConfigHandle *handle = NewHandle();
+        const double seconds = Timed([&] {
+          if (Zel_ConfigRead(path.c_str(), handle) != Zel_OK) {
+            std::fprintf(stderr, "reading the bench file failed\n");
+            std::exit(1);
+          }
+        });
+        Destroy(handle);
+        return seconds;
+      },
+      yardstick);
+  std::remove(path.c_str());
+  std::snprintf(name, sizeof name, "small file x%d, create + read + destroy", kSmallCycles);
+  SystemRow(
+      name, [] { return Timed(SmallCycles); }, yardstick);
+}
 
 }  // namespace
 
 int main(int argc, char **argv) {
   bool quick = false;
+  bool system_rows_only = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--quick") == 0) {
       quick = true;
+    } else if (std::strcmp(argv[i], "--system-rows") == 0) {
+      system_rows_only = true;
     } else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
       g_rounds = std::max(1, std::atoi(argv[++i]));
     } else {
-      std::fprintf(stderr, "usage: qorvcfg_bench [--quick] [--rounds N]\n");
+      std::fprintf(stderr, "usage: qorvcfg_bench [--quick] [--rounds N] [--system-rows]\n");
       return 2;
     }
   }
+#if defined(_WIN32)
+  const char *tmp = std::getenv("TEMP");
+  const int pid = _getpid();
+#else
   // Freed memory stays in the heap, so that no contender pays for returning
   // it to the system or for getting it back.
   mallopt(M_MMAP_MAX, 0);
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
   const char *tmp = std::getenv("TMPDIR");
-  g_scratch =
-      std::string(tmp != nullptr ? tmp : "/tmp") + "/qorvcfg-bench-" + std::to_string(getpid());
+  const int pid = static_cast<int>(getpid());
+#endif
+  g_scratch = std::string(tmp != nullptr ? tmp : "/tmp") + "/qorvcfg-bench-" + std::to_string(pid);
 
+  if (system_rows_only) {
+    SystemRows();
+    std::remove(ScratchPath("bench.def").c_str());
+    return 0;
+  }
   const std::size_t structures = quick ? 10000 : 100000;
   const DataText data = MakeData(structures, structures);
   std::printf("bench data: %zu structures, %zu addresses, %zu values, %.1f MB%s\n", structures,
               structures, data.values, static_cast<double>(data.text.size()) / 1e6,
               quick ? " (quick)" : "");
-  ReadRows(data);
-  ScalingRows(quick ? std::vector<std::size_t>{10000, 30000, 100000}
-                    : std::vector<std::size_t>{10000, 100000, 1000000});
+  {
+    const DataText shuffled = MakeData(structures, structures, Order::kShuffled);
+    ReadRows(shuffled, "shuffled", 3);
+  }
+  ReadRows(data, "ascending", 2.5);
+  SmallFileRow();
+  const std::vector<std::size_t> sizes = quick ? std::vector<std::size_t>{10000, 30000, 100000}
+                                               : std::vector<std::size_t>{10000, 100000, 1000000};
+  ScalingRows(sizes, Order::kAscending, 0.75, 1.25);
+  ScalingRows(sizes, Order::kShuffled, 0, 1.5);
   MemoryRows(data);
   DestroyRows(data);
   ChangeRows(quick ? 20000 : 100000);
   WriteRows(data);
+  SystemRows();
   DepthRow(quick ? 100000 : 1000000, quick ? 10000 : 100000);
   std::remove(ScratchPath("bench.def").c_str());
   std::printf("%s\n", g_all_met ? "every target met" : "some targets NOT MET");

@@ -29,9 +29,15 @@
 
 /* On Windows the DLL's exports come from its .def file alone, so the library
  * itself and hosts of the static library (QORVCFG_STATIC) declare the
- * functions plainly and nothing linked with those objects exports them. */
+ * functions without dllexport and nothing linked with those objects exports
+ * them. Built with GCC, the library still gives them default visibility:
+ * among objects compiled with -fvisibility=hidden, link-time optimization
+ * would otherwise take them for internal and drop them, and the linker would
+ * fill the DLL's export table with addresses of nothing. */
 #if defined(_WIN32)
-#if defined(QORVCFG_BUILDING) || defined(QORVCFG_STATIC)
+#if defined(QORVCFG_BUILDING) && defined(__GNUC__)
+#define QORVCFG_API __attribute__((visibility("default")))
+#elif defined(QORVCFG_BUILDING) || defined(QORVCFG_STATIC)
 #define QORVCFG_API
 #else
 #define QORVCFG_API __declspec(dllimport)

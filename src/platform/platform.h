@@ -1,4 +1,4 @@
-// The only code that touches the operating system: heap, files and mutexes.
+// The only code that touches the operating system: heap, files and locks.
 // win32.cpp makes the Windows calls; posix.cpp gives the same results on
 // Linux, Windows error numbers included.
 //
@@ -96,18 +96,20 @@ void Close(FileHandle file);
 }
 
 // ---- Mutex ----------------------------------------------------------------
+// One index's lock: a word in the index, made without a system call, so that
+// making it cannot fail.
 struct Mutex {
 #if defined(_WIN32)
-  void *handle;
+  void *lock;  // a slim reader/writer lock
 #else
   // 0 free, 1 held, 2 held with waiters (who sleep on the word).
   std::atomic<std::uint32_t> state;
 #endif
 };
 
-// Creates an unnamed mutex, not owned. Zel_ESYSTEM|e on failure.
+// Makes the lock free. Always Zel_OK: there is nothing that can fail.
 [[nodiscard]] ResultCode MutexCreate(Mutex *mutex);
-// Wait and release never fail the caller: a failure is dropped.
+// Neither lock is recursive: its holder must not wait on it again.
 void MutexWait(Mutex *mutex);
 void MutexRelease(Mutex *mutex);
 void MutexClose(Mutex *mutex);

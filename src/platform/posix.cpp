@@ -241,8 +241,6 @@ void Close(FileHandle file) {
   close(static_cast<int>(file));
 }
 
-// The mutex is recursive, like a Windows mutex: its owner may wait on it
-// again, and a release by a thread that does not own it fails harmlessly.
 // A four-byte lock that cannot fail to be made: waiters sleep on its word.
 ResultCode MutexCreate(Mutex *mutex) {
   mutex->state.store(0, std::memory_order_relaxed);

@@ -1,4 +1,4 @@
-// Files and mutexes on Windows: UTF-8 paths are converted to UTF-16 and
+// Files and index locks on Windows: UTF-8 paths are converted to UTF-16 and
 // opened with CreateFileW; every failure carries GetLastError().
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -85,24 +85,24 @@ void Close(FileHandle file) {
   if (!CloseHandle(ToHandle(file))) (void)GetLastError();
 }
 
+// The index lock is a slim reader/writer lock taken exclusively: a pointer
+// in the index itself, no kernel object, nothing to create that could fail
+// and nothing to close. Like the POSIX lock it is not recursive.
+static_assert(sizeof(SRWLOCK) == sizeof(Mutex) && alignof(SRWLOCK) == alignof(Mutex));
+
+namespace {
+PSRWLOCK ToLock(Mutex *mutex) { return reinterpret_cast<PSRWLOCK>(&mutex->lock); }
+}  // namespace
+
 ResultCode MutexCreate(Mutex *mutex) {
-  const HANDLE handle = CreateMutexW(nullptr, FALSE, nullptr);
-  if (handle == nullptr) return Zel_ESYSTEM | GetLastError();
-  mutex->handle = handle;
+  InitializeSRWLock(ToLock(mutex));
   return Zel_OK;
 }
 
-void MutexWait(Mutex *mutex) {
-  // A failed wait carries on as if the mutex were held.
-  if (WaitForSingleObject(mutex->handle, INFINITE) == WAIT_FAILED) (void)GetLastError();
-}
+void MutexWait(Mutex *mutex) { AcquireSRWLockExclusive(ToLock(mutex)); }
 
-void MutexRelease(Mutex *mutex) {
-  if (!ReleaseMutex(mutex->handle)) (void)GetLastError();
-}
+void MutexRelease(Mutex *mutex) { ReleaseSRWLockExclusive(ToLock(mutex)); }
 
-void MutexClose(Mutex *mutex) {
-  if (!CloseHandle(mutex->handle)) (void)GetLastError();
-}
+void MutexClose(Mutex *) {}
 
 }  // namespace qorvcfg::platform

@@ -155,6 +155,15 @@ DataValue *NewValue(ItemDefinition *item, ValuePool *pool) {
   value->item = item;
   ContainerInitEmpty(&value->record.nested);
   return value;
+
+}
+
+DataValue *NewLoadedValue(ItemDefinition *item, ValuePool *pool) {
+  DataValue *value = PoolTakeUnlocked(pool);
+  if (value == nullptr) return nullptr;
+  value->item = item;
+  ContainerInitEmpty(&value->record.nested);
+  return value;
 }
 
 namespace {
@@ -200,9 +209,11 @@ ResultCode RecordCopyText(DataRecord *record, const char *text) {
 
 ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                 DataValue *value) {
-  const ResultCode result = ContainerInsertHeldValue(container, position, value);
-  if (result == Zel_OK) MoveTextInline(&value->record);
-  return result;
+  const ResultCode result = IndexInsertNodeUnlocked(container->indexes[position], &value->node);
+  if (result != Zel_OK) return result;
+  LinkValue(container, value);
+  MoveTextInline(&value->record);
+  return Zel_OK;
 }
 
 ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,

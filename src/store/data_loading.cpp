@@ -14,10 +14,6 @@
 namespace qorvcfg {
 namespace {
 
-// Every loaded value is made here: unlinked, with an empty nested container;
-// its item is set once the node's row has been matched.
-DataValue *NewLoadedValue(ValuePool *pool) { return NewValue(nullptr, pool); }
-
 // Fills the record of a value from a node of any kind but nested. A node
 // that owns its texts gives them up; borrowed texts are copied, and only
 // that copy can fail.
@@ -142,7 +138,9 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
     }
     ConvertedNode *node = level.cursor;
     level.cursor = node->next;
-    DataValue *value = NewLoadedValue(pool);
+    // Unlinked, with an empty nested container; its item is set once the
+    // node's row has been matched.
+    DataValue *value = NewLoadedValue(nullptr, pool);
     if (value == nullptr) return Unwind(&stack, Zel_ENOMEM, empty_top);
     const std::int64_t position = ItemOfRow(level.container, node->descriptor);
     if (position < 0) {

@@ -103,9 +103,12 @@ void ValueRelease(DataValue *value);
 // A new unlinked value of the item, from the pool, with an empty nested
 // container and no payload; null when memory ran out.
 [[nodiscard]] DataValue *NewValue(ItemDefinition *item, ValuePool *pool);
+// The same for a read, taking no lock (PoolTakeUnlocked).
+[[nodiscard]] DataValue *NewLoadedValue(ItemDefinition *item, ValuePool *pool);
 // Inserts a loaded value into indexes[position] and links it at the end of
 // the container's list; Zel_EEXIST (nothing changed) when an equal value is
 // there. A short text moves into the value's payload: no host has seen it.
+// For a read only: it takes no index lock (IndexInsertNodeUnlocked).
 [[nodiscard]] ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                               DataValue *value);
 // The same for a value that a host may hold texts of: nothing moves.

@@ -466,8 +466,14 @@ ResultCode IndexInsert(ValueIndex *index, void *value) {
 ResultCode IndexInsertNode(ValueIndex *index, ValueIndexNode *node) {
   if (index == nullptr) return Zel_EINVAL;
   if (!IsLive(index)) return Zel_EBADTAG;
-  *node = ValueIndexNode{};
   MutexGuard guard(&index->lock);
+  return IndexInsertNodeUnlocked(index, node);
+}
+
+ResultCode IndexInsertNodeUnlocked(ValueIndex *index, ValueIndexNode *node) {
+  if (index == nullptr) return Zel_EINVAL;
+  if (!IsLive(index)) return Zel_EBADTAG;
+  *node = ValueIndexNode{};
   return Attach(index, node);
 }
 

@@ -75,6 +75,10 @@ ResultCode IndexRemove(ValueIndex *index, const void *key);
 // Inserts a node that its caller owns (node->value set); the node's links are
 // overwritten. Zel_EEXIST when an equal value is stored; never allocates.
 [[nodiscard]] ResultCode IndexInsertNode(ValueIndex *index, ValueIndexNode *node);
+// The same without the index's lock, for a caller that no other thread can
+// meet at the index: a read, which no other operation on its handle may
+// overlap.
+[[nodiscard]] ResultCode IndexInsertNodeUnlocked(ValueIndex *index, ValueIndexNode *node);
 // Removes exactly this node, which must be in this index, whatever the values
 // compare; its links are cleared.
 ResultCode IndexRemoveNode(ValueIndex *index, ValueIndexNode *node);

@@ -28,7 +28,10 @@ inline constexpr std::size_t kBlockBytes = 8192;
 inline constexpr std::size_t kSlotsOffset = sizeof(ValuePoolBlock);
 inline constexpr std::uint32_t kSlotsPerBlock =
     static_cast<std::uint32_t>((kBlockBytes - kSlotsOffset) / sizeof(DataValue));
-inline constexpr std::uint32_t kLongestRun = 256;  // blocks in one heap block: 2 MiB
+// Blocks in one heap block: 256 KiB, below the size from which the Windows
+// heap maps each block from the system on its own, which made destroying a
+// large handle cost twice as much as freeing these.
+inline constexpr std::uint32_t kLongestRun = 32;
 static_assert(kBlockBytes % alignof(DataValue) == 0 && kSlotsOffset % alignof(DataValue) == 0);
 
 DataValue *Slot(ValuePoolBlock *block, std::uint32_t i) {
@@ -105,21 +108,40 @@ ValuePool *PoolOf(const DataValue *value) {
   return reinterpret_cast<const ValuePoolBlock *>(address & ~(kBlockBytes - 1))->pool;
 }
 
+namespace {
+
+// Takes a slot while its caller holds the pool to itself; *given_back says
+// that the slot was used before and must be cleared.
+DataValue *TakeSlot(ValuePool *pool, bool *given_back) {
+  if (pool->free_slots != nullptr) {
+    DataValue *value = pool->free_slots;
+    pool->free_slots = ValueOfLinks(value->links.next);
+    *given_back = true;
+    return value;
+  }
+  if ((pool->current == nullptr || pool->current->used == kSlotsPerBlock) && !NextBlock(pool)) {
+    return nullptr;
+  }
+  return Slot(pool->current, pool->current->used++);  // never used: still clear
+}
+
+}  // namespace
+
 DataValue *PoolTake(ValuePool *pool) {
-  DataValue *value = nullptr;
+  bool given_back = false;
+  DataValue *value;
   {
     PoolLock guard(pool);
-    if (pool->free_slots != nullptr) {
-      value = pool->free_slots;
-      pool->free_slots = ValueOfLinks(value->links.next);
-    } else {
-      if ((pool->current == nullptr || pool->current->used == kSlotsPerBlock) && !NextBlock(pool)) {
-        return nullptr;
-      }
-      return Slot(pool->current, pool->current->used++);  // never used: still clear
-    }
+    value = TakeSlot(pool, &given_back);
   }
-  ZeroSlot(value);
+  if (given_back) ZeroSlot(value);
+  return value;
+}
+
+DataValue *PoolTakeUnlocked(ValuePool *pool) {
+  bool given_back = false;
+  DataValue *value = TakeSlot(pool, &given_back);
+  if (given_back) ZeroSlot(value);
   return value;
 }
 

@@ -32,6 +32,9 @@ struct ValuePool {
 
 // A zeroed slot of the pool, or null when memory ran out.
 [[nodiscard]] DataValue *PoolTake(ValuePool *pool);
+// The same without the pool's lock, for a read, which no other operation on
+// the pool's handle may overlap.
+[[nodiscard]] DataValue *PoolTakeUnlocked(ValuePool *pool);
 // Gives a value's slot back to its pool; the value owns nothing any more.
 void PoolGiveBack(DataValue *value);
 [[nodiscard]] ValuePool *PoolOf(const DataValue *value);
