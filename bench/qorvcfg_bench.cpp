@@ -183,7 +183,7 @@ void PrintRow(const char *name, const Spread &ratio, double target, const char *
   std::fflush(stdout);
 }
 
-void PrintInformative(const char *name, const Spread &ratio) {
+[[maybe_unused]] void PrintInformative(const char *name, const Spread &ratio) {
   std::printf("%s: %.2f (%.2f-%.2f) informative\n", name, ratio.median, ratio.low, ratio.high);
   std::fflush(stdout);
 }
@@ -251,7 +251,7 @@ double ReadSeconds(const std::string &text) {
 }
 
 // ---- Rows -----------------------------------------------------------------------
-void ReadRows(const DataText &data) {
+void ReadRows([[maybe_unused]] const DataText &data) {
 #if defined(QORVCFG_BENCH_PUGIXML)
   const Spread pugi =
       Ratio([&] { return ReadSeconds(data.text); },

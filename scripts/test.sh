@@ -38,7 +38,7 @@ section() { printf '\n===== %s =====\n' "$*"; }
 
 # ---- Tools --------------------------------------------------------------------
 PACKAGES=(cmake g++ ninja-build libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64 wine
-  pkg-config unzip llvm clang libclang-rt-14-dev)
+  pkg-config unzip llvm clang libclang-rt-14-dev libpugixml-dev libtinyxml2-dev)
 
 install_missing() {
   local missing=() package tool
