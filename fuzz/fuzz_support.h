@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/utf8.h"
 #include "qorvcfg.h"
 
 namespace qorvcfg::fuzz {
@@ -111,16 +112,6 @@ inline std::vector<DataRecord *> ValuesOf(ConfigHandle *handle, DataRecord *pare
   Check(get(records.data(), &listed) == Zel_OK, std::string("listing ") + name);
   Check(listed == count, std::string("the count of ") + name + " changed between two calls");
   return records;
-}
-
-// The number of bytes the reader takes as one character, from its first
-// byte; the bytes after it are taken whatever they are.
-inline std::size_t SequenceLength(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC0 && lead <= 0xFD) {
-    return lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : lead < 0xFC ? 5 : 6;
-  }
-  return 2;
 }
 
 // True when a text ends inside a character: read back, that character takes

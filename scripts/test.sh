@@ -10,6 +10,8 @@
 # nineteen Zel_ functions, and scripts/check_package.sh installs the build and
 # builds, runs and checks the example host as an outside project. When
 # scripts/fuzz.sh exists and clang has libFuzzer, each fuzz target runs briefly.
+# First, scripts/check_layers.sh checks that no include in src/ points up a
+# layer.
 # Every test case counts (GoogleTest's XML reports give the cases of each
 # program), every other check counts one. One summary line per configuration,
 # then a final "N passed, M failed" line; the exit status is non-zero on any
@@ -245,6 +247,16 @@ windows_configuration() {
   record "$name" "$passed" "$failed" $((SECONDS - start))
 }
 
+# Includes in src/ point one way only, down the layers.
+layers_section() {
+  local start=$SECONDS passed=0 failed=0 log=$CI_DIR/layers.log
+  section layers
+  bash "$ROOT/scripts/check_layers.sh" </dev/null 2>&1 | tee "$log"
+  count_checks "$log"
+  [ $((passed + failed)) -eq 0 ] && failed=1
+  record layers "$passed" "$failed" $((SECONDS - start))
+}
+
 # The fuzz targets, briefly, when their script is there and clang has libFuzzer.
 fuzz_section() {
   local start=$SECONDS passed=0 failed=0 log=$CI_DIR/fuzz.log
@@ -270,6 +282,7 @@ if ! install_missing; then
 fi
 mkdir -p "$CI_DIR"
 
+layers_section
 linux_configuration linux "$CI_DIR/linux" yes -DCMAKE_BUILD_TYPE=Release
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 linux_configuration sanitize "$CI_DIR/linux-sanitize" no -DCMAKE_BUILD_TYPE=RelWithDebInfo \

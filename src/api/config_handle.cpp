@@ -71,9 +71,7 @@ HandleState *BuildHandle(ConvertedNode *nodes, ReadDiagnostics *diagnostics) {
 
 void DestroyHandle(ConfigHandle *handle) {
   HandleState *state = StateOf(handle);
-  // Every value at every depth is a slot of the pool: no walk of the tree.
-  PoolRelease(&state->orphans);
-  ContainerFreeBlock(&handle->data);
+  HandleReleaseValues(handle);
   platform::Free(handle->name);
   platform::Free(handle->description);
   platform::Free(handle->dispstring);

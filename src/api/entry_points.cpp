@@ -109,7 +109,7 @@ QORVCFG_API ResultCode Zel_DataDefaultCreate(ConfigHandle *handle, const char *n
   if (handle == nullptr || name == nullptr || value_out == nullptr) return Zel_EINVAL;
   ItemDefinition *item = FindTopLevelItem(handle, name);
   if (item == nullptr) return Zel_ENOTFOUND;
-  return ValueFromDefault(item, &StateOf(handle)->orphans, value_out);
+  return HandleValueFromDefault(handle, item, value_out);
 }
 
 QORVCFG_API ResultCode Zel_DataDefaultCreateFromData(DataRecord *record, const char *name,
@@ -120,7 +120,7 @@ QORVCFG_API ResultCode Zel_DataDefaultCreateFromData(DataRecord *record, const c
   }
   ItemDefinition *item = FindChildItem(record, name);
   if (item == nullptr) return Zel_ENOTFOUND;
-  return ValueFromDefault(item, PoolOf(ValueFromRecord(record)), value_out);
+  return StructureValueFromDefault(record, item, value_out);
 }
 
 QORVCFG_API ResultCode Zel_DataChange(ConfigHandle *handle, DataRecord *value,
@@ -132,8 +132,7 @@ QORVCFG_API ResultCode Zel_DataChange(ConfigHandle *handle, DataRecord *value,
 QORVCFG_API ResultCode Zel_DataChangeToData(DataRecord *parent, DataRecord *value,
                                             const void *new_value) {
   if (parent == nullptr) return Zel_EINVAL;
-  IndexMembersChanging(parent);
-  return ContainerChangeValue(&parent->nested, value, new_value);
+  return StructureChangeValue(parent, value, new_value);
 }
 
 QORVCFG_API ResultCode Zel_DataAdd(ConfigHandle *handle, DataRecord *value) {
@@ -143,8 +142,7 @@ QORVCFG_API ResultCode Zel_DataAdd(ConfigHandle *handle, DataRecord *value) {
 
 QORVCFG_API ResultCode Zel_DataAddToData(DataRecord *parent, DataRecord *value) {
   if (parent == nullptr) return Zel_EINVAL;
-  IndexMembersChanging(parent);
-  return ContainerAddValue(&parent->nested, value);
+  return StructureAddValue(parent, value);
 }
 
 QORVCFG_API ResultCode Zel_DataDel(ConfigHandle *handle, DataRecord *value) {
@@ -154,8 +152,7 @@ QORVCFG_API ResultCode Zel_DataDel(ConfigHandle *handle, DataRecord *value) {
 
 QORVCFG_API ResultCode Zel_DataDelFromData(DataRecord *parent, DataRecord *value) {
   if (parent == nullptr) return Zel_EINVAL;
-  IndexMembersChanging(parent);
-  return ContainerDeleteValue(&parent->nested, value);
+  return StructureDeleteValue(parent, value);
 }
 
 }  // extern "C"

@@ -1,8 +1,9 @@
 // Reads that also report what they left out or repaired. Not exported from
 // the shared library: the tool and the tests reach them through the core.
 #include "api/observed_reads.h"
+#include "base/read_diagnostics.h"
 #include "qorvcfg_diagnostics.h"
-#include "schema/read_diagnostics.h"
+#include "store/store.h"
 
 using namespace qorvcfg;
 

@@ -1,8 +1,7 @@
-// The create and read paths with a reporter of what they leave out or
-// repair; the plain entry points pass none.
+// The create path with a reporter of what it leaves out or repairs; the
+// plain entry point passes none. (The read path's is the store's
+// ReadConfigReporting.)
 #pragma once
-
-#include <cstdint>
 
 #include "qorvcfg.h"
 
@@ -12,7 +11,5 @@ class ReadDiagnostics;
 
 [[nodiscard]] ResultCode CreateConfigReporting(const char *path, ConfigHandle **handle_out,
                                                ReadDiagnostics *diagnostics);
-[[nodiscard]] ResultCode ReadConfigReporting(std::uint32_t mode, const char *input,
-                                             ConfigHandle *handle, ReadDiagnostics *diagnostics);
 
 }  // namespace qorvcfg

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/walk_stack.h"
 #include "definition/definition.h"
 #include "platform/platform.h"
-#include "platform/walk_stack.h"
 
 namespace qorvcfg {
 namespace {

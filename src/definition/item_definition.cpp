@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "api/text_copy.h"
+#include "base/text_copy.h"
+#include "base/walk_stack.h"
 #include "definition/definition.h"
 #include "platform/platform.h"
-#include "platform/walk_stack.h"
 
 namespace qorvcfg {
 namespace {

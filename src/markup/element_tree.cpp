@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/read_diagnostics.h"
 #include "markup/lexer.h"
 #include "markup/markup.h"
-#include "schema/read_diagnostics.h"
 
 namespace qorvcfg {
 

@@ -5,19 +5,6 @@
 #include "markup/markup.h"
 
 namespace qorvcfg {
-
-const Utf8LeadRow Utf8LeadTable[7] = {
-    {1, 0x80, 0x00}, {2, 0xE0, 0xC0}, {3, 0xF0, 0xE0}, {4, 0xF8, 0xF0},
-    {5, 0xFC, 0xF8}, {6, 0xFE, 0xFC}, {0, 0x00, 0x00},
-};
-
-std::uint32_t SequenceLength(unsigned char lead) {
-  for (const Utf8LeadRow *row = Utf8LeadTable; row->length != 0; ++row) {
-    if ((lead & row->mask) == row->value) return row->length > 8 ? 8 : row->length;
-  }
-  return (lead & 0x80) != 0 ? 2 : 1;
-}
-
 namespace {
 
 // Reads the whole regular file into a new buffer. Reading stops at the size

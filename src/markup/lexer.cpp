@@ -5,6 +5,8 @@
 // The common paths are inline in markup/lexer.h; here are the rest.
 #include "markup/lexer.h"
 
+#include "base/utf8.h"
+
 namespace qorvcfg {
 namespace lexer {
 namespace {

@@ -1,7 +1,6 @@
-// Markup reading: the input, tokens, the element tree and the one parse
-// entry that drives them. The input is read whole into one buffer; tokens
-// and elements refer to spans of it, and texts are ended in place, so that
-// nothing is copied before conversion copies what it keeps.
+// Markup reading: the input, tokens and the element tree. The input is read whole into one buffer;
+// tokens and elements refer to spans of it, and texts are ended in place, so that nothing is copied
+// before conversion copies what it keeps.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +10,6 @@
 
 namespace qorvcfg {
 
-struct ElementDescriptor;
-struct ConvertedNode;
-struct RootNodeSink;
 class ReadDiagnostics;
 
 // True for the end-of-input signal, whatever low bits it carries.
@@ -26,17 +22,6 @@ enum class ParseMode : std::uint32_t { kFile = 1, kText = 2 };
 
 // Largest input in bytes: lengths are 32-bit and signed.
 inline constexpr std::uint64_t kMaxInputBytes = 0x7FFFFFFF;
-
-struct Utf8LeadRow {
-  std::uint32_t length;
-  unsigned char mask;
-  unsigned char value;
-};
-extern const Utf8LeadRow Utf8LeadTable[7];
-
-// Bytes of the character that begins with lead, from Utf8LeadTable; any
-// other byte with its top bit set counts as two.
-[[nodiscard]] std::uint32_t SequenceLength(unsigned char lead);
 
 // Zero bytes after the input in its buffer: the lexer reads the input in
 // blocks that may start at any position up to its end.
@@ -166,18 +151,5 @@ class TreeBuilder {
   std::uint32_t outside_depth_ = 0;  // open elements after the root
   ElementArena::Mark children_mark_{};
 };
-
-// ---- Parse entry ----------------------------------------------------------
-// Parses a file (mode 1, input is a UTF-8 path) or a text (mode 2) and
-// converts the children of the first top-level element against grammar. With
-// a reporter, everything left out is reported, and the input buffer is handed
-// to the reporter so that later reports can still find their lines. With a
-// sink, each accepted child of the root goes to the sink as soon as it is
-// converted (out then gets none); a sink that refuses a node stops the
-// conversion, while the input is still read to its end.
-[[nodiscard]] ResultCode ParseMarkup(std::uint32_t mode, const char *input,
-                                     const ElementDescriptor *grammar, ConvertedNode **out,
-                                     ReadDiagnostics *diagnostics = nullptr,
-                                     const RootNodeSink *sink = nullptr);
 
 }  // namespace qorvcfg

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/walk_stack.h"
 #include "markup/markup.h"
 #include "platform/platform.h"
-#include "platform/walk_stack.h"
 #include "schema/schema.h"
 
 namespace qorvcfg {

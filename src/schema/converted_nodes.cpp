@@ -1,7 +1,7 @@
 // Converted nodes and keyword entries: making and releasing them.
 #include <cstring>
 
-#include "api/text_copy.h"
+#include "base/text_copy.h"
 #include "platform/platform.h"
 #include "schema/schema.h"
 

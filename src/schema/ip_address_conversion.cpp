@@ -1,7 +1,7 @@
 // Host names, dotted IPv4 and colon IPv6 addresses.
 #include <cstring>
 
-#include "api/text_copy.h"
+#include "base/text_copy.h"
 #include "markup/markup.h"
 #include "schema/schema.h"
 

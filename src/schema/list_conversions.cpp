@@ -1,7 +1,7 @@
 // Enumeration lists, nested elements and default texts.
 #include <cstring>
 
-#include "api/text_copy.h"
+#include "base/text_copy.h"
 #include "markup/markup.h"
 #include "platform/platform.h"
 #include "schema/schema.h"

@@ -2,7 +2,7 @@
 // worklist of child pairs, so any nesting depth is followed without recursion.
 #include <cstring>
 
-#include "schema/pair_stack.h"
+#include "base/pair_stack.h"
 #include "schema/schema.h"
 
 namespace qorvcfg {

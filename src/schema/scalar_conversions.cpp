@@ -2,7 +2,7 @@
 // they rest on.
 #include <cstring>
 
-#include "api/text_copy.h"
+#include "base/text_copy.h"
 #include "markup/markup.h"
 #include "schema/schema.h"
 

@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/read_diagnostics.h"
 #include "qorvcfg.h"
 #include "schema/duplicate_table.h"
-#include "schema/read_diagnostics.h"
 
 namespace qorvcfg {
 
@@ -168,6 +168,19 @@ void LevelConvertElement(ConversionLevel *level, const MarkupElement *element,
 // The first row of the grammar named name (length bytes), or null.
 [[nodiscard]] const ElementDescriptor *FindRow(const ElementDescriptor *grammar, const char *name,
                                                std::size_t length, std::size_t *position);
+
+// ---- Parse and convert ----------------------------------------------------
+// Parses a file (mode 1, input is a UTF-8 path) or a text (mode 2) and
+// converts the children of the first top-level element against grammar. With
+// a reporter, everything left out is reported, and the input buffer is handed
+// to the reporter so that later reports can still find their lines. With a
+// sink, each accepted child of the root goes to the sink as soon as it is
+// converted (out then gets none); a sink that refuses a node stops the
+// conversion, while the input is still read to its end.
+[[nodiscard]] ResultCode ParseMarkup(std::uint32_t mode, const char *input,
+                                     const ElementDescriptor *grammar, ConvertedNode **out,
+                                     ReadDiagnostics *diagnostics = nullptr,
+                                     const RootNodeSink *sink = nullptr);
 
 // ---- Text helpers ---------------------------------------------------------
 [[nodiscard]] ResultCode IsNameText(const char *text);

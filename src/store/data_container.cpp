@@ -1,7 +1,7 @@
 // Containers of values per level and values with typed payloads.
 #include <cstring>
 
-#include "api/text_copy.h"
+#include "base/text_copy.h"
 #include "definition/definition.h"
 #include "platform/platform.h"
 #include "store/store.h"
@@ -272,6 +272,21 @@ ResultCode ValueFromDefault(ItemDefinition *item, ValuePool *pool, DataRecord **
   }
   *out = &value->record;
   return Zel_OK;
+}
+
+ResultCode HandleValueFromDefault(ConfigHandle *handle, ItemDefinition *item, DataRecord **out) {
+  return ValueFromDefault(item, &StateOf(handle)->orphans, out);
+}
+
+ResultCode StructureValueFromDefault(DataRecord *structure, ItemDefinition *item,
+                                     DataRecord **out) {
+  return ValueFromDefault(item, PoolOf(ValueFromRecord(structure)), out);
+}
+
+void HandleReleaseValues(ConfigHandle *handle) {
+  // Every value at every depth is a slot of the pool: no walk of the tree.
+  PoolRelease(&StateOf(handle)->orphans);
+  ContainerFreeBlock(&handle->data);
 }
 
 std::int64_t FindItemByName(const DataContainer *container, const char *name) {

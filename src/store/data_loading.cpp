@@ -3,12 +3,11 @@
 // explicit stack rather than recursion.
 #include <cstring>
 
-#include "api/observed_reads.h"
-#include "api/text_copy.h"
+#include "base/text_copy.h"
+#include "base/walk_stack.h"
 #include "definition/definition.h"
 #include "markup/markup.h"
 #include "platform/platform.h"
-#include "platform/walk_stack.h"
 #include "store/loaded_value_matching.h"
 #include "store/store.h"
 

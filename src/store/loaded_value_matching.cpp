@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "schema/pair_stack.h"
+#include "base/pair_stack.h"
 #include "schema/schema.h"
 #include "store/store.h"
 

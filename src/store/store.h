@@ -206,6 +206,10 @@ void ReleaseOwnedTexts(DataRecord *record);
 
 // ---- Loading --------------------------------------------------------------------
 [[nodiscard]] ResultCode ReadConfig(std::uint32_t mode, const char *input, ConfigHandle *handle);
+// ReadConfig with a reporter of what the read leaves out or repairs (none
+// when diagnostics is null).
+[[nodiscard]] ResultCode ReadConfigReporting(std::uint32_t mode, const char *input,
+                                             ConfigHandle *handle, ReadDiagnostics *diagnostics);
 [[nodiscard]] ResultCode LoadConvertedNodes(ConvertedNode *nodes, DataContainer *container,
                                             OrphanList *orphans);
 
@@ -218,6 +222,12 @@ void ReleaseOwnedTexts(DataRecord *record);
 [[nodiscard]] ResultCode ContainerChangeValue(DataContainer *container, DataRecord *record,
                                               const void *new_data);
 [[nodiscard]] ResultCode ContainerDeleteValue(DataContainer *container, DataRecord *record);
+// The same in a structure value's nested container. The structure's own
+// index is told first that its members change (IndexMembersChanging).
+[[nodiscard]] ResultCode StructureAddValue(DataRecord *structure, DataRecord *record);
+[[nodiscard]] ResultCode StructureChangeValue(DataRecord *structure, DataRecord *record,
+                                              const void *new_data);
+[[nodiscard]] ResultCode StructureDeleteValue(DataRecord *structure, DataRecord *record);
 
 // ---- Handle -------------------------------------------------------------------------
 // The handle with what the library keeps beside the fields the host sees.
@@ -229,5 +239,15 @@ struct HandleState {
 [[nodiscard]] inline HandleState *StateOf(ConfigHandle *handle) {
   return reinterpret_cast<HandleState *>(handle);
 }
+
+// An unlinked value built from the item's default, in the pool of the
+// handle, or of the structure value whose child item it is.
+[[nodiscard]] ResultCode HandleValueFromDefault(ConfigHandle *handle, ItemDefinition *item,
+                                                DataRecord **out);
+[[nodiscard]] ResultCode StructureValueFromDefault(DataRecord *structure, ItemDefinition *item,
+                                                   DataRecord **out);
+// Releases every value of the handle, linked or not, and the block of its
+// top-level container; the items stay.
+void HandleReleaseValues(ConfigHandle *handle);
 
 }  // namespace qorvcfg

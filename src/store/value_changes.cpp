@@ -1,7 +1,7 @@
 // Adding, changing and deleting values, each checked against its item.
 #include <cstring>
 
-#include "api/text_copy.h"
+#include "base/text_copy.h"
 #include "definition/definition.h"
 #include "platform/platform.h"
 #include "store/store.h"
@@ -146,6 +146,21 @@ ResultCode ContainerDeleteValue(DataContainer *container, DataRecord *record) {
   (void)IndexRemoveNode(container->indexes[position], &value->node);
   UnlinkValue(value);
   return Zel_OK;
+}
+
+ResultCode StructureAddValue(DataRecord *structure, DataRecord *record) {
+  IndexMembersChanging(structure);
+  return ContainerAddValue(&structure->nested, record);
+}
+
+ResultCode StructureChangeValue(DataRecord *structure, DataRecord *record, const void *new_data) {
+  IndexMembersChanging(structure);
+  return ContainerChangeValue(&structure->nested, record, new_data);
+}
+
+ResultCode StructureDeleteValue(DataRecord *structure, DataRecord *record) {
+  IndexMembersChanging(structure);
+  return ContainerDeleteValue(&structure->nested, record);
 }
 
 }  // namespace qorvcfg

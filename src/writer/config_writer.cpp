@@ -11,7 +11,7 @@
 #include "store/store.h"
 #include "writer/item_tags.h"
 #include "writer/output_buffer.h"
-#include "writer/value_text.h"
+#include "writer/value_to_text.h"
 #include "writer/writer.h"
 
 namespace qorvcfg {

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "base/walk_stack.h"
 #include "platform/platform.h"
-#include "platform/walk_stack.h"
 
 namespace qorvcfg::writer {
 namespace {

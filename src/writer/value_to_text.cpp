@@ -1,4 +1,4 @@
-#include "writer/value_text.h"
+#include "writer/value_to_text.h"
 
 #include <array>
 #include <cstring>

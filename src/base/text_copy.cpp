@@ -1,4 +1,4 @@
-#include "api/text_copy.h"
+#include "base/text_copy.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "api/text_copy.h"
+#include "base/text_copy.h"
 #include "platform/platform.h"
 #include "qorvcfg_diagnostics.h"
 #include "schema/schema.h"

@@ -1,6 +1,7 @@
-// The one way into the markup reader: read the input, lex it, build the
-// elements and convert each child of the first top-level element as soon as
-// it is complete, then free everything but the converted nodes.
+// The one way from an input to converted nodes: read the input, let the
+// markup reader build its elements and convert each child of the first
+// top-level element as soon as it is complete, then free everything but the
+// converted nodes.
 #include "markup/markup.h"
 #include "schema/schema.h"
 

@@ -1,5 +1,5 @@
 // Formats and delivers read diagnostics without touching the heap.
-#include "schema/read_diagnostics.h"
+#include "base/read_diagnostics.h"
 
 #include <cstring>
 

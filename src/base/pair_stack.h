@@ -2,7 +2,7 @@
 // recursion.
 #pragma once
 
-#include "platform/walk_stack.h"
+#include "base/walk_stack.h"
 
 namespace qorvcfg {
 
