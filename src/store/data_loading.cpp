@@ -3,6 +3,7 @@
 // explicit stack rather than recursion.
 #include <cstring>
 
+#include "base/read_diagnostics.h"
 #include "base/text_copy.h"
 #include "base/walk_stack.h"
 #include "definition/definition.h"
@@ -63,6 +64,7 @@ struct LoadFrame {
   DataContainer *container;
   DataValue *owner;
   std::int64_t owner_position;  // the owner's item in the enclosing container
+  const MarkupElement *owner_element;
 };
 
 using LoadStack = WalkStack<LoadFrame, 8>;  // most data nests no deeper
@@ -94,6 +96,14 @@ ResultCode Unwind(LoadStack *stack, ResultCode failure, bool empty_top) {
   return failure;
 }
 
+[[gnu::cold, gnu::noinline]] void ReportLinked(ReadDiagnostics *spans, const MarkupElement *element,
+                                               const DataValue *value, const DataValue *owner) {
+  QorvcfgValueSpan span = SpanOfElement(element, spans->Input());
+  span.value = &value->record;
+  span.parent = owner != nullptr ? &owner->record : nullptr;
+  spans->ReportSpan(span);
+}
+
 // A value made for the top level and not yet inserted there.
 struct HeldValue {
   DataValue *value;
@@ -103,10 +113,12 @@ struct HeldValue {
 // Loads nodes into container, descending into structures; borrowed says that
 // the nodes' texts are not theirs to give. With held, nodes is one node whose
 // value is made with everything in it but left for the caller to insert.
+// With spans, each value linked is reported with its element.
 ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList *orphans,
-                     bool empty_top, bool borrowed, HeldValue *held = nullptr) {
+                     bool empty_top, bool borrowed, HeldValue *held = nullptr,
+                     ReadDiagnostics *spans = nullptr) {
   LoadStack stack;
-  if (!stack.Push(LoadFrame{nodes, container, nullptr, 0})) {
+  if (!stack.Push(LoadFrame{nodes, container, nullptr, 0, nullptr})) {
     return Unwind(&stack, Zel_ENOMEM, empty_top);
   }
   while (stack.Size() != 0) {
@@ -129,6 +141,7 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
         ValueRelease(value);
         return Unwind(&stack, result, empty_top);
       }
+      if (spans != nullptr) ReportLinked(spans, done.owner_element, value, stack.Top().owner);
       continue;
     }
     ConvertedNode *node = level.cursor;
@@ -147,7 +160,8 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
         ValueRelease(value);
         return Unwind(&stack, result, empty_top);
       }
-      if (!stack.Push(LoadFrame{node->value.nested, &value->record.nested, value, position})) {
+      if (!stack.Push(LoadFrame{node->value.nested, &value->record.nested, value, position,
+                                node->element})) {
         ContainerClear(&value->record.nested);
         ContainerMakeEmpty(&value->record.nested);
         ValueRelease(value);
@@ -167,6 +181,7 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
       ValueRelease(value);
       return Unwind(&stack, result, empty_top);
     }
+    if (spans != nullptr) ReportLinked(spans, node->element, value, level.owner);
   }
   return Zel_OK;
 }
@@ -182,12 +197,13 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, OrphanList 
 // fails while loading empties the container.
 class RootLoader {
  public:
-  RootLoader(DataContainer *container, OrphanList *orphans, bool keep_offsets)
+  RootLoader(DataContainer *container, OrphanList *orphans, ReadDiagnostics *diagnostics)
       : container_(container),
         orphans_(orphans),
+        spans_(diagnostics != nullptr && diagnostics->WantsSpans() ? diagnostics : nullptr),
         mark_(ListHead(container)->prev),
-        keep_offsets_(keep_offsets),
-        by_index_(!keep_offsets && mark_ == ListHead(container)) {}
+        keep_offsets_(diagnostics != nullptr),
+        by_index_(diagnostics == nullptr && mark_ == ListHead(container)) {}
   RootLoader(const RootLoader &) = delete;
   RootLoader &operator=(const RootLoader &) = delete;
   ~RootLoader() {
@@ -357,7 +373,7 @@ class RootLoader {
     const bool hashed = hashed_node_ == node ? hashed_ : HashNode(node, &hash);
     hashed_node_ = nullptr;
     const std::uint32_t offset = node->offset;
-    result = LoadNodes(node, container_, orphans_, false, true);
+    result = LoadNodes(node, container_, orphans_, false, true, nullptr, spans_);
     ReleaseNodeList(node, &nodes_);
     if (result != Zel_OK) {
       failure_ = result;
@@ -398,7 +414,8 @@ class RootLoader {
 
   DataContainer *container_;
   OrphanList *orphans_;
-  ListLinks *mark_;  // the last value before this read
+  ReadDiagnostics *spans_;  // null unless the read reports where values came from
+  ListLinks *mark_;         // the last value before this read
   ResultCode failure_ = Zel_OK;
   bool keep_offsets_;
   const DataValue **values_ = nullptr;
@@ -432,7 +449,7 @@ ResultCode ReadConfigReporting(std::uint32_t mode, const char *input, ConfigHand
   if (grammar == nullptr) return Zel_ENOMEM;
   ResultCode result;
   {
-    RootLoader loader(&handle->data, &StateOf(handle)->orphans, diagnostics != nullptr);
+    RootLoader loader(&handle->data, &StateOf(handle)->orphans, diagnostics);
     const RootNodeSink sink = loader.Sink();
     ConvertedNode *nodes = nullptr;  // stays empty: the loader takes every node
     result = ParseMarkup(mode, input, grammar, &nodes, diagnostics, &sink);
