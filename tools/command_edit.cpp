@@ -13,6 +13,8 @@ int RunEditCommand(Edit edit, const Arguments &args) {
   request.changes.assign(args.positional.begin() + 2, args.positional.end());
   request.target = args.output.value_or(request.data);
   request.force = args.force;
+  request.rewrite = args.rewrite;
+  request.create = args.create && edit != Edit::kDel;
   RunEdit(request);
   return 0;
 }

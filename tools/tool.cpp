@@ -38,6 +38,10 @@ Arguments SplitArguments(const std::vector<std::string> &args, unsigned allowed)
       result.force = true;
     } else if ((allowed & kPaths) && arg == "--paths") {
       result.paths = true;
+    } else if ((allowed & kRewrite) && arg == "--rewrite") {
+      result.rewrite = true;
+    } else if ((allowed & kCreate) && arg == "--create") {
+      result.create = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       UsageFail("unknown option " + arg);
     } else {

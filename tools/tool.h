@@ -39,7 +39,14 @@ void PrintError(const std::string &text);
 std::string Indent(int depth);
 
 // The options a command takes.
-enum Option : unsigned { kOutput = 1, kJson = 2, kForce = 4, kPaths = 8 };
+enum Option : unsigned {
+  kOutput = 1,
+  kJson = 2,
+  kForce = 4,
+  kPaths = 8,
+  kRewrite = 16,
+  kCreate = 32
+};
 
 struct Arguments {
   std::vector<std::string> positional;
@@ -47,6 +54,8 @@ struct Arguments {
   bool json = false;
   bool force = false;
   bool paths = false;
+  bool rewrite = false;
+  bool create = false;
 };
 
 // Splits args into the options allowed and the operands; an option not
