@@ -126,7 +126,7 @@ void RunEdit(const EditRequest &request) {
   }
   const EditResult result = EditText(request, data.bytes, data.exists);
   if (in_place && !result.changed) return;
-  ReplaceFile(target, in_place ? data : ReadSnapshot(target), result.text);
+  ReplaceContents(target, in_place ? data : ReadSnapshot(target), result.text);
 }
 
 void ApplyChange(ConfigHandle *handle, Edit edit, const std::string &argument, bool force) {

@@ -262,7 +262,8 @@ FileSnapshot ReadSnapshot(const std::string &path) {
 }
 
 // ---- Replacing -------------------------------------------------------------------
-void ReplaceFile(const std::string &path, const FileSnapshot &before, const std::string &bytes) {
+void ReplaceContents(const std::string &path, const FileSnapshot &before,
+                     const std::string &bytes) {
   const std::string temporary = TemporaryPath(path);
   auto unchanged = [&] {
     if (!SameFile(ReadSnapshot(path), before)) {

@@ -56,6 +56,6 @@ FileSnapshot ReadSnapshot(const std::string &path);
 // that path still holds what was read. A missing original (before.exists
 // false) is created with the default mode. Throws a ToolError with
 // kCannotWrite on any failure; path is then as it was.
-void ReplaceFile(const std::string &path, const FileSnapshot &before, const std::string &bytes);
+void ReplaceContents(const std::string &path, const FileSnapshot &before, const std::string &bytes);
 
 }  // namespace qorvcfg_tool
