@@ -116,11 +116,14 @@ TextPatch Layout::InsertInside(const ElementSpan &parent, const Block &block) co
   const std::string inner = outer + unit_;
   const std::string_view ending = EndingAt(parent.begin);
   if (SelfClosing(text_, parent)) {
-    // The start tag without its `/`, then the block and an end tag. A tag
+    // The start tag without its `/`s, then the block and an end tag. A tag
     // with bytes beyond ASCII might end inside a character without the `/`:
     // it becomes a plain `<config>`, as the root's name is not read.
     std::size_t tag_end = parent.end - 2;
-    while (tag_end > parent.begin + 1 && IsLineBlank(text_[tag_end - 1])) --tag_end;
+    while (tag_end > parent.begin + 1 &&
+           (IsLineBlank(text_[tag_end - 1]) || text_[tag_end - 1] == '/')) {
+      --tag_end;
+    }
     std::string_view tag = text_.substr(parent.begin, tag_end - parent.begin);
     std::size_t name_end = 1;
     while (name_end < tag.size() && !IsLineBlank(tag[name_end]) && tag[name_end] != '\n') {

@@ -155,7 +155,7 @@ TEST(EditInPlaceTest, EditsChangeOnlyWhatWasAsked) {
        {"add", "listen=::1"},
        "<config><port>1</port><tls>FALSE</tls><listen>::1</listen></config>"},
       {"a self-closing root opened",
-       "<config/>\n",
+       "<config//>\n",
        {"set", "port=1"},
        "<config>\n  <port>1</port>\n</config>\n"},
       {"an empty root on one line",
