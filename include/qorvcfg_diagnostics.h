@@ -66,6 +66,36 @@ ResultCode Qorvcfg_ConfigReadObserved(const char *path, ConfigHandle *handle,
 ResultCode Qorvcfg_ConfigReadFromDataObserved(const char *text, ConfigHandle *handle,
                                               QorvcfgDiagnosticFn observer, void *context);
 
+/* ---- Where values came from ---------------------------------------------
+ * A read of text can also report, for the root element and for every element
+ * that became a value, where the element stands in the text: offsets in bytes
+ * from the text's first byte. */
+typedef struct QorvcfgValueSpan {
+  const DataRecord *value;  /* the value it became; NULL for the root element */
+  const DataRecord *parent; /* the structure value holding it; NULL at the top level */
+  uint32_t element_begin;   /* the '<' of its start tag */
+  uint32_t element_end;     /* after the '>' of its end tag, or of a self-closing start
+                               tag; the text's length when it is never closed */
+  uint32_t content_begin;   /* after the '>' of its start tag */
+  uint32_t content_end;     /* the '<' of its end tag; element_end when it has none */
+  uint32_t text_begin;      /* its text, as reading takes it (the first text directly */
+  uint32_t text_end;        /* inside it); both content_begin when it has none */
+} QorvcfgValueSpan;
+
+/* Called once per element, when its value is linked into its level (a
+ * structure after its members; the root at the end of the read). The record
+ * is valid only during the call; the value pointers stay valid as long as the
+ * values stay in the handle. */
+typedef void (*QorvcfgSpanFn)(void *context, const QorvcfgValueSpan *span);
+
+/* As Qorvcfg_ConfigReadFromDataObserved (observer may be NULL), and in
+ * addition calls spans with the place of each value; Zel_EINVAL when spans is
+ * NULL. A read that fails may have reported places of values it then took out
+ * again. */
+ResultCode Qorvcfg_ConfigReadFromDataSpans(const char *text, ConfigHandle *handle,
+                                           QorvcfgDiagnosticFn observer, void *context,
+                                           QorvcfgSpanFn spans, void *span_context);
+
 /* ---- One value from its text -------------------------------------------
  * Converts text exactly as reading a data file converts an element's text for
  * item: integers by the data file's number syntax within the item's minimum

@@ -5,7 +5,8 @@
 #   scripts/fuzz.sh [--brief | --seconds N] [target...]
 #
 # --brief runs each target about 60 seconds, --seconds N runs it N seconds
-# (default 600). Targets: fuzz_definition fuzz_data fuzz_api (default: all).
+# (default 600). Targets: fuzz_definition fuzz_data fuzz_api fuzz_edit (default:
+# all); fuzz_edit also starts from the data texts of fuzz_data's corpus.
 # New corpus entries and crash artifacts go to a scratch directory (printed at
 # the end); the committed corpus is never rewritten. Prints one line per
 # target, "fuzz <target>: ok" or "fuzz <target>: FAILED (<artifact>)", and
@@ -21,13 +22,13 @@ while [ $# -gt 0 ]; do
   case $1 in
     --brief) seconds=60 ;;
     --seconds) shift; seconds=${1:?--seconds needs a number} ;;
-    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1") ;;
   esac
   shift
 done
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_definition fuzz_data fuzz_api)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_definition fuzz_data fuzz_api fuzz_edit)
 
 if [ ! -f "$build/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S "$root/fuzz" -B "$build" -G Ninja >/dev/null || {
@@ -57,8 +58,9 @@ for target in "${targets[@]}"; do
   fi
   # The first corpus directory receives the new entries; the committed one is
   # only read.
-  nice -n 19 "$build/$target" "${options[@]}" "$work/corpus" "$root/fuzz/corpus/$target" \
-    >"$work/log" 2>&1
+  corpora=("$root/fuzz/corpus/$target")
+  [ "$target" == fuzz_edit ] && corpora+=("$root/fuzz/corpus/fuzz_data")
+  nice -n 19 "$build/$target" "${options[@]}" "$work/corpus" "${corpora[@]}" >"$work/log" 2>&1
   code=$?
   artifact=$(find "$work/artifacts" -type f | head -n 1)
   if [ $code -eq 0 ] && [ -z "$artifact" ]; then

@@ -14,6 +14,8 @@ int RunEditCommand(Edit edit, const Arguments &args) {
   request.target = args.output.value_or(request.data);
   request.force = args.force;
   request.dry_run = args.dry_run;
+  request.rewrite = args.rewrite;
+  request.create = args.create && edit != Edit::kDel;
   RunEdit(request);
   return 0;
 }

@@ -19,15 +19,25 @@ const char kValueHelp[] =
     "mask in the address's notation), which the file holds but reading refuses.\n";
 
 const char kWriteHelp[] =
+    "The file is edited in place: a changed value's text is replaced, a new value\n"
+    "goes on a line of its own after the last one of its item (indented and\n"
+    "ended as its neighbours), a deleted one leaves with its line; comments,\n"
+    "blank lines, tabs, line endings and order stay byte for byte. Before\n"
+    "writing, the edited text is read back and must hold exactly the values the\n"
+    "edit makes. An edit that leaves the values as they were writes nothing.\n"
+    "--rewrite writes the whole file anew in the writer's form instead.\n"
+    "\n"
     "Nothing is written when reading DATA left anything out (writing would drop\n"
     "it), when a value would not read back the same (a '<' in a text, leading\n"
     "white space, an empty text, an address with a mask), or when any change\n"
-    "fails; --force writes in the first two cases anyway. The result goes to OUT,\n"
-    "or back to DATA, through a temporary file beside it that is read back and\n"
-    "then renamed over it: a refused or failed edit leaves the file as it was.\n"
-    "--dry-run writes nothing and prints a unified diff of what would be written.\n";
+    "fails; --force writes in those cases anyway. The result goes to OUT, or back\n"
+    "to DATA (a symbolic link is followed), through a temporary file beside it\n"
+    "that keeps the file's mode and is renamed over it, under the lock DATA.lock:\n"
+    "another edit of the file waits for it, then fails as busy (exit status 4).\n"
+    "--create makes a missing DATA. --dry-run writes nothing and prints a unified\n"
+    "diff of what would be written.\n";
 
-constexpr unsigned kEditOptions = kOutput | kForce | kDryRun;
+constexpr unsigned kEditOptions = kOutput | kForce | kDryRun | kRewrite;
 constexpr unsigned kEditNotes = kPathNote | kValueNote | kWriteNote;
 
 const Command kCommands[] = {
@@ -68,15 +78,17 @@ const Command kCommands[] = {
      "array; a default in it is {\"value\": V, \"default\": true}. DATA \"-\"\n"
      "reads standard input.\n",
      kJson | kNoDefault, 3, 3, kPathNote, CommandGet},
-    {"set", "DEF DATA PATH=VALUE... [-o OUT] [--force] [--dry-run]", "give an item its one value",
+    {"set", "DEF DATA PATH=VALUE... [-o OUT] [--force] [--dry-run] [--rewrite] [--create]",
+     "give an item its one value",
      "Changes the value of an item that has exactly one value at that level, or\n"
      "adds one when it has none. Structures on the way that do not exist yet are\n"
      "made, with the picked identifier.\n",
-     kEditOptions, 3, kAnyNumber, kEditNotes, CommandSet},
-    {"add", "DEF DATA PATH=VALUE... [-o OUT] [--force] [--dry-run]", "add a value",
-     "Adds a value. For a structure item, VALUE is the new structure's identifier.\n", kEditOptions,
-     3, kAnyNumber, kEditNotes, CommandAdd},
-    {"del", "DEF DATA PATH[=VALUE]... [-o OUT] [--force] [--dry-run]", "delete values",
+     kEditOptions | kCreate, 3, kAnyNumber, kEditNotes, CommandSet},
+    {"add", "DEF DATA PATH=VALUE... [-o OUT] [--force] [--dry-run] [--rewrite] [--create]",
+     "add a value",
+     "Adds a value. For a structure item, VALUE is the new structure's identifier.\n",
+     kEditOptions | kCreate, 3, kAnyNumber, kEditNotes, CommandAdd},
+    {"del", "DEF DATA PATH[=VALUE]... [-o OUT] [--force] [--dry-run] [--rewrite]", "delete values",
      "Deletes the item's values that equal VALUE, or all of them without VALUE.\n"
      "For a structure item VALUE (or a pick, \"upstream[beta]\") names the\n"
      "structure by its identifier. No such value: exit status 1.\n",

@@ -2,8 +2,11 @@
 
 #include <optional>
 
+#include "edit_patches.h"
+#include "file_replace.h"
 #include "paths.h"
 #include "read_report.h"
+#include "text_patch.h"
 #include "tool.h"
 #include "unified_diff.h"
 #include "value_format.h"
@@ -16,88 +19,130 @@
 #include <unistd.h>
 #endif
 
-#include <filesystem>
-
 namespace qorvcfg_tool {
 namespace {
 
+[[noreturn]] void NotWritten(const std::string &message) { throw ToolError{kCannotWrite, message}; }
+
+// What the user typed in a change: the value and the picks of its path,
+// the first texts tried for new values.
+std::vector<std::string> TypedTexts(const std::string &change) {
+  std::vector<std::string> typed;
+  const std::size_t equals = change.find('=');
+  if (equals != std::string::npos) typed.push_back(change.substr(equals + 1));
+  for (const Segment &segment : ParsePath(change.substr(0, equals))) {
+    if (segment.pick) typed.push_back(*segment.pick);
+  }
+  return typed;
+}
+
+// Whether text reads into read's definition as exactly the values of
+// handle; a refusal (or, forced, a warning) when it does not.
+PlacedRead Prove(const EditRequest &request, const std::string &text, ConfigHandle *handle,
+                 const std::string &what) {
+  PlacedRead proof = ReadPlaced(request.definition, request.data, text);
+  if (proof.result == Zel_OK && ValuesDump(proof.session.handle.get()) == ValuesDump(handle)) {
+    return proof;
+  }
+  const std::string message = request.data + ": not written: the " + what +
+                              " would not read back to the values the edit makes";
+  if (!request.force) NotWritten(message + " (--force writes it anyway)");
+  PrintError("qorvcfg: warning: " + message + "\n");
+  return proof;
+}
+
+// The writer's form of the handle's values.
+std::string WriterText(ConfigHandle *handle, const std::string &beside) {
 #ifdef _WIN32
-std::wstring Wide(const std::string &text) {
-  int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  const std::string path = beside + ".qorvcfg-" + std::to_string(GetCurrentProcessId()) + ".new";
+#else
+  const std::string path = beside + ".qorvcfg-" + std::to_string(getpid()) + ".new";
+#endif
+  const ResultCode result = Zel_ConfigWrite(path.c_str(), handle);
+  std::optional<std::string> text = ReadWholeFile(path);
+#ifdef _WIN32
+  const int length = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
   std::wstring wide(length > 0 ? length : 1, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
-  wide.resize(wide.size() - 1);
-  return wide;
-}
-#endif
-
-unsigned long ProcessId() {
-#ifdef _WIN32
-  return GetCurrentProcessId();
+  MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), length);
+  DeleteFileW(wide.c_str());
 #else
-  return static_cast<unsigned long>(getpid());
+  unlink(path.c_str());
 #endif
-}
-
-void RemoveFile(const std::string &path) {
-#ifdef _WIN32
-  DeleteFileW(Wide(path).c_str());
-#else
-  std::error_code error;
-  std::filesystem::remove(path, error);
-#endif
+  if (result != Zel_OK) {
+    throw ToolError{kCannotWrite, path + ": cannot write: " + SystemErrorText(result) + " (" +
+                                      CodeText(result) + ")"};
+  }
+  if (!text) NotWritten(path + ": cannot read what was written");
+  return *text;
 }
 
 }  // namespace
 
-void WriteData(const Session &session, const std::string &target, bool force) {
-#ifdef _WIN32
-  std::string temporary = target + ".qorvcfg-" + std::to_string(GetCurrentProcessId()) + ".tmp";
-#else
-  std::string temporary = target + ".qorvcfg-" + std::to_string(getpid()) + ".tmp";
-#endif
-  ResultCode result = Zel_ConfigWrite(temporary.c_str(), session.handle.get());
-  if (result != Zel_OK) {
-    RemoveFile(temporary);
-    Fail(kCannotWrite, temporary, "cannot write: " + WriteFailureText(result, temporary), result);
+EditResult EditText(const EditRequest &request, const std::string &original, bool exists) {
+  if (original.find('\0') != std::string::npos) {
+    Refuse(kInvalidFile, request.data + ": not written: it holds a zero byte, which reading takes as its end");
   }
-  if (!force) {
-    ConfigHandle *reread = nullptr;
-    result = Zel_ConfigCreate(session.definition_path.c_str(), &reread);
-    Handle closer(reread);
-    if (result == Zel_OK) result = Zel_ConfigRead(temporary.c_str(), reread);
-    if (result != Zel_OK ||
-        CountValues(TopLevel(reread)) != CountValues(TopLevel(session.handle.get()))) {
-      RemoveFile(temporary);
-      Refuse(kValueRefused, target + ": not written: the result would not read back whole");
+  std::string text = exists ? original : std::string(kEmptyData);
+  PlacedRead read = ReadPlaced(request.definition, request.data, text);
+  if (!request.quiet) PrintDiagnostics(read.session.report, false);
+  if (read.result != Zel_OK) {
+    Fail(kInvalidFile, request.data, DataFailureText(read.session, read.result), read.result);
+  }
+  if (read.session.report.CountFor(request.data) > 0 && !request.force) {
+    Refuse(kInvalidFile, request.data +
+                             ": not written: reading left out what is listed above, and writing would drop "
+           "it; --force writes anyway");
+  }
+  ConfigHandle *handle = read.session.handle.get();
+  if (request.rewrite) {
+    for (const std::string &change : request.changes) {
+      ApplyChange(handle, request.edit, change, request.force);
     }
+    text = WriterText(handle, request.target);
+    (void)Prove(request, text, handle, "written file");
+    return {text, !exists || text != original};
   }
-#ifdef _WIN32
-  if (!MoveFileExW(Wide(temporary).c_str(), Wide(target).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    ResultCode error = Zel_ESYSTEM | (GetLastError() & ~Zel_CODE_MASK);
-    RemoveFile(temporary);
-    Fail(kCannotWrite, target, "cannot replace the file", error);
+  for (const std::string &change : request.changes) {
+    const ValueSnapshot before(read.session.handle.get());
+    ApplyChange(read.session.handle.get(), request.edit, change, request.force);
+    const std::vector<TextPatch> patches = PlanPatches(read, before, text, TypedTexts(change));
+    if (patches.empty()) continue;  // the values are as they were
+    std::string patched;
+    if (!ApplyPatches(text, patches, &patched)) {
+      NotWritten(request.data + ": not written: the edits of " + change + " overlap");
+    }
+    read = Prove(request, patched, read.session.handle.get(), "edited text");
+    text = std::move(patched);
   }
-#else
-  std::error_code error;
-  std::filesystem::rename(temporary, target, error);
-  if (error) {
-    RemoveFile(temporary);
-    Refuse(kCannotWrite, target + ": cannot replace the file: " + error.message());
-  }
-#endif
+  return {text, !exists || text != original};
 }
 
-Session ReadForEdit(const std::string &definition, const std::string &data, bool force) {
-  Session session = OpenData(definition, data);
-  PrintDiagnostics(session.report, false);
-  if (session.report.CountFor(data) > 0 && !force) {
-    Refuse(kInvalidFile,
-           data +
-               ": not written: reading left out what is listed above, and writing would drop "
-               "it; --force writes anyway");
+void RunEdit(const EditRequest &request) {
+  if (request.dry_run) {
+    // Nothing is locked or written: the edit's text is compared with the data.
+    const std::string label = request.data == "-" ? kStandardInputName : request.data;
+    std::optional<std::string> bytes =
+        request.data == "-" ? ReadStandardInput() : ReadWholeFile(request.data);
+    if (!bytes && !request.create) {
+      const ResultCode missing = Zel_ESYSTEM | 2;
+      Fail(kInvalidFile, label, FileFailureText(missing, request.data) + " (--create makes it)", missing);
+    }
+    const EditResult result = EditText(request, bytes.value_or(""), bytes.has_value());
+    Print(UnifiedDiff(bytes.value_or(""), result.text, label,
+                      request.target == "-" ? label : request.target));
+    return;
   }
-  return session;
+  const std::string target = FollowLinks(request.target);
+  const bool in_place = request.data == request.target;
+  const FileLock lock(target, FileLock::DefaultWaitMs());
+  const FileSnapshot data = ReadSnapshot(in_place ? target : request.data);
+  if (!data.exists && !request.create) {
+    const ResultCode missing = Zel_ESYSTEM | 2;
+    Fail(kInvalidFile, request.data, FileFailureText(missing, request.data) + " (--create makes it)", missing);
+  }
+  const EditResult result = EditText(request, data.bytes, data.exists);
+  if (in_place && !result.changed) return;
+  ReplaceContents(target, in_place ? data : ReadSnapshot(target), result.text);
 }
 
 void ApplyChange(ConfigHandle *handle, Edit edit, const std::string &argument, bool force) {
@@ -158,29 +203,6 @@ void ApplyChange(ConfigHandle *handle, Edit edit, const std::string &argument, b
     CheckEdit(level.Change(value, contents.Pointer()), argument);
     CheckEdit(level.Add(value), argument);
   });
-}
-
-void RunEdit(const EditRequest &request) {
-  Session session = ReadForEdit(request.definition, request.data, request.force);
-  for (const std::string &change : request.changes) {
-    ApplyChange(session.handle.get(), request.edit, change, request.force);
-  }
-  if (!request.dry_run) {
-    WriteData(session, request.target, request.force);
-    return;
-  }
-  std::error_code error;
-  std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-  if (error) Refuse(kCannotWrite, "no temporary folder for a dry run: " + error.message());
-  const std::string scratch =
-      (folder / ("qorvcfg-dry-run-" + std::to_string(ProcessId()) + ".conf")).string();
-  WriteData(session, scratch, request.force);
-  std::optional<std::string> written = ReadWholeFile(scratch);
-  RemoveFile(scratch);
-  if (!written) Refuse(kCannotWrite, scratch + ": cannot read back the dry run's result");
-  const std::string label = request.data == "-" ? kStandardInputName : request.data;
-  Print(UnifiedDiff(session.data_text, *written, label,
-                    request.target == "-" ? label : request.target));
 }
 
 }  // namespace qorvcfg_tool

@@ -37,17 +37,20 @@ ResultCode ReadData(Session &session, const std::string &path) {
   }
   if (bytes) session.data_text = *bytes;
   if (result != Zel_OK || session.report.CountFor(session.report.file) > 0) return result;
-  if (!bytes) return result;
-  const std::size_t elements = CountStartTags(*bytes);
+  if (bytes) NoteUnreported(session, *bytes);
+  return result;
+}
+
+void NoteUnreported(Session &session, std::string_view bytes) {
+  const std::size_t elements = CountStartTags(bytes);
   const std::size_t kept = CountValues(TopLevel(session.handle.get())) + 1;
-  if (elements == 0 && HasContent(*bytes)) {
+  if (elements == 0 && HasContent(bytes)) {
     session.report.Add("holds no element: not a data file");
   } else if (elements > kept) {
     const std::size_t lost = elements - kept;
     session.report.Add("reading left out " + std::to_string(lost) +
                        (lost == 1 ? " element" : " elements"));
   }
-  return result;
 }
 
 std::string DataFailureText(const Session &session, ResultCode result) {

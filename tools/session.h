@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "levels.h"
 #include "read_report.h"
@@ -30,6 +31,10 @@ Session OpenDefinition(const std::string &path);
 // reported nothing, the elements of the file are counted against the values
 // kept, so that a loss is never missed.
 ResultCode ReadData(Session &session, const std::string &path);
+
+// After a read of bytes of which the library reported nothing: counts the
+// elements of bytes against the values kept, and reports a loss.
+void NoteUnreported(Session &session, std::string_view bytes);
 
 // Words for a failed read of data.
 std::string DataFailureText(const Session &session, ResultCode result);

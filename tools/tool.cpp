@@ -39,6 +39,8 @@ Arguments SplitArguments(const std::vector<std::string> &args, unsigned allowed)
       {kNoDefault, "--no-default", &Arguments::no_default},
       {kEffective, "--effective", &Arguments::effective},
       {kStrict, "--strict", &Arguments::strict},
+      {kRewrite, "--rewrite", &Arguments::rewrite},
+      {kCreate, "--create", &Arguments::create},
   };
   Arguments result;
   bool options_ended = false;

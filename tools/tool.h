@@ -56,6 +56,8 @@ enum Option : unsigned {
   kOrder = 128,     // --order file|library
   kStrict = 256,    // --strict
   kWords = 512,     // --words PATH
+  kRewrite = 1024,  // --rewrite
+  kCreate = 2048,   // --create
 };
 
 struct Arguments {
@@ -70,6 +72,8 @@ struct Arguments {
   bool file_order = false;
   bool strict = false;
   std::optional<std::string> words;
+  bool rewrite = false;
+  bool create = false;
 };
 
 // Splits args into the options allowed and the operands; an option not

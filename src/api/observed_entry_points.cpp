@@ -10,6 +10,8 @@ using namespace qorvcfg;
 namespace {
 constexpr std::uint32_t kModeFile = 1;
 constexpr std::uint32_t kModeText = 2;
+
+void IgnoreDiagnostic(void *, const QorvcfgDiagnostic *) {}
 }  // namespace
 
 extern "C" {
@@ -32,6 +34,15 @@ ResultCode Qorvcfg_ConfigReadFromDataObserved(const char *text, ConfigHandle *ha
                                               QorvcfgDiagnosticFn observer, void *context) {
   if (observer == nullptr) return ReadConfigReporting(kModeText, text, handle, nullptr);
   ReadDiagnostics diagnostics(observer, context);
+  return ReadConfigReporting(kModeText, text, handle, &diagnostics);
+}
+
+ResultCode Qorvcfg_ConfigReadFromDataSpans(const char *text, ConfigHandle *handle,
+                                           QorvcfgDiagnosticFn observer, void *context,
+                                           QorvcfgSpanFn spans, void *span_context) {
+  if (spans == nullptr) return Zel_EINVAL;
+  ReadDiagnostics diagnostics(observer != nullptr ? observer : &IgnoreDiagnostic, context);
+  diagnostics.SetSpans(spans, span_context);
   return ReadConfigReporting(kModeText, text, handle, &diagnostics);
 }
 

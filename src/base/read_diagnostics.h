@@ -56,6 +56,15 @@ class ReadDiagnostics {
   void Report(QorvcfgDiagnosticKind kind, std::uint32_t offset, std::string_view element,
               const char *message, std::uint32_t related_offset = kNoOffset);
 
+  // Where the values of the read come from: spans is called with the root
+  // element and with each element that became a value.
+  void SetSpans(QorvcfgSpanFn spans, void *context) {
+    spans_ = spans;
+    spans_context_ = context;
+  }
+  [[nodiscard]] bool WantsSpans() const { return spans_ != nullptr; }
+  void ReportSpan(const QorvcfgValueSpan &span) { spans_(spans_context_, &span); }
+
  private:
   struct Position {
     std::uint32_t line;
@@ -67,6 +76,8 @@ class ReadDiagnostics {
 
   QorvcfgDiagnosticFn observer_;
   void *context_;
+  QorvcfgSpanFn spans_ = nullptr;
+  void *spans_context_ = nullptr;
   const char *input_ = nullptr;
   std::uint32_t length_ = 0;
   bool owned_ = false;

@@ -61,6 +61,20 @@ void ElementArena::Rewind(Mark mark) {
   end_ = current_ != nullptr ? current_->elements + current_->capacity : nullptr;
 }
 
+QorvcfgValueSpan SpanOfElement(const MarkupElement *element, const char *input) {
+  QorvcfgValueSpan span{};
+  span.element_begin = element->offset;
+  span.element_end = element->end;
+  span.content_begin = element->content_begin;
+  span.content_end = element->content_end;
+  span.text_begin = span.text_end = element->content_begin;
+  if (element->value != nullptr) {
+    span.text_begin = static_cast<std::uint32_t>(element->value - input);
+    span.text_end = span.text_begin + static_cast<std::uint32_t>(std::strlen(element->value));
+  }
+  return span;
+}
+
 // ---- Tree builder -------------------------------------------------------------
 void TreeBuilder::ChildComplete(MarkupElement *child) {
   if (handler_ == nullptr) return;
@@ -123,6 +137,8 @@ inline void TreeBuilder::EndTag(const char *tag, const MarkupToken &token) {
   if (diagnostics_ != nullptr) ReportEndTag(tag, token);
   if (current_ != nullptr) {
     MarkupElement *closed = current_;
+    closed->content_end = token.offset;
+    closed->end = token.offset + token.length;
     current_ = closed->parent;
     if (current_ == nullptr) {
       root_closed_ = true;
@@ -166,8 +182,9 @@ inline ResultCode TreeBuilder::StartTag(const char *tag, const MarkupToken &toke
   }
   MarkupElement *element = arena_->New();
   if (element == nullptr) return Zel_ENOMEM;
-  *element = MarkupElement{nullptr, current_, nullptr,           nullptr,
-                           tag + 1, nullptr,  token.name_length, token.offset};
+  const std::uint32_t after = token.offset + length;
+  *element = MarkupElement{nullptr,           current_,     nullptr, nullptr, tag + 1, nullptr,
+                           token.name_length, token.offset, after,   after,   after};
   if (current_ == nullptr) {
     root_ = element;
     children_mark_ = arena_->Now();
@@ -190,6 +207,7 @@ inline ResultCode TreeBuilder::StartTag(const char *tag, const MarkupToken &toke
 }
 
 ResultCode TreeBuilder::Read(InputSource *source) {
+  input_length_ = source->length;
   lexer::Lexer lexer(source);
   MarkupToken token;
   ResultCode result;
@@ -208,8 +226,13 @@ void TreeBuilder::Finish() {
     return;
   }
   if (current_ == nullptr) return;
+  // Open elements lie on the path of last children from the root down, and
+  // end with the input.
+  for (MarkupElement *open = root_; open != nullptr; open = open->last_child) {
+    open->content_end = open->end = input_length_;
+    if (open == current_) break;
+  }
   if (diagnostics_ != nullptr) {
-    // Open elements lie on the path of last children from the root down.
     for (const MarkupElement *open = root_; open != nullptr; open = open->last_child) {
       const std::string_view name(open->name, open->name_length);
       MessageText message;

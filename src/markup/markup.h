@@ -13,6 +13,7 @@
 
 #include "platform/platform.h"
 #include "qorvcfg.h"
+#include "qorvcfg_diagnostics.h"
 
 namespace qorvcfg {
 
@@ -86,8 +87,16 @@ struct MarkupElement {
   const char *name;   // in the input; not zero-terminated
   const char *value;  // first text child, zero-terminated in place; null if none
   std::uint32_t name_length;
-  std::uint32_t offset;  // of the start tag's `<`
+  std::uint32_t offset;         // of the start tag's `<`
+  std::uint32_t content_begin;  // after the start tag's `>`
+  std::uint32_t content_end;    // the `<` of the end tag; end when there is none
+  std::uint32_t end;            // after the end tag (or a self-closing start tag); the
+                                // input's length for an element never closed
 };
+
+// Where element stands in input (the buffer it was read from), for a read
+// that reports the places of its values; value and parent are left null.
+[[nodiscard]] QorvcfgValueSpan SpanOfElement(const MarkupElement *element, const char *input);
 
 // Elements come from an arena that is rewound as children of the root are
 // converted, so memory follows the largest child rather than the input.
@@ -151,6 +160,7 @@ class TreeBuilder {
   ChildHandler handler_;
   void *context_;
   ReadDiagnostics *diagnostics_;
+  std::uint32_t input_length_ = 0;
   MarkupElement *root_ = nullptr;
   MarkupElement *current_ = nullptr;  // innermost open element of the root
   bool root_closed_ = false;

@@ -85,6 +85,7 @@ void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t po
             const MarkupElement *element, ConvertedNode *node, ReadDiagnostics *diagnostics) {
   node->descriptor = row;
   node->offset = element->offset;
+  node->element = element;
   if (level->sink != nullptr) {
     std::uint32_t earlier = kNoOffset;
     if (level->sink->find_equal(level->sink->context, node, &earlier)) {

@@ -2,6 +2,7 @@
 // markup reader build its elements and convert each child of the first
 // top-level element as soon as it is complete, then free everything but the
 // converted nodes.
+#include "base/read_diagnostics.h"
 #include "markup/markup.h"
 #include "schema/schema.h"
 
@@ -48,6 +49,9 @@ ResultCode ParseMarkup(std::uint32_t mode, const char *input, const ElementDescr
     if (result == Zel_OK) {
       tree.Finish();
       if (tree.Root() != nullptr && conversion.failed) result = Zel_ENOMEM;
+      if (tree.Root() != nullptr && diagnostics != nullptr && diagnostics->WantsSpans()) {
+        diagnostics->ReportSpan(SpanOfElement(tree.Root(), source.data));
+      }
     }
     ConvertedNode *nodes = conversion.started ? LevelFinish(&conversion.level) : nullptr;
     if (result != Zel_OK) {

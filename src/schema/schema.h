@@ -108,6 +108,10 @@ struct ConvertedNode {
   ValueKind kind;        // kNone once a consumer took the value
   std::uint32_t offset;  // of the element's `<` in its input, for diagnostics
   NodeValue value;
+  // The element itself, for the places a read reports: valid while the
+  // element lives, which for a read with a sink lasts while the sink takes
+  // the node.
+  const MarkupElement *element;
 };
 
 // ---- Nodes and entries ----------------------------------------------------

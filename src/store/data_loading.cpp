@@ -3,6 +3,7 @@
 // explicit stack rather than recursion.
 #include <cstring>
 
+#include "base/read_diagnostics.h"
 #include "base/text_copy.h"
 #include "base/walk_stack.h"
 #include "definition/definition.h"
@@ -59,6 +60,7 @@ struct LoadFrame {
   DataContainer *container;
   DataValue *owner;
   std::int64_t owner_position;  // the owner's item in the enclosing container
+  const MarkupElement *owner_element;
 };
 
 using LoadStack = WalkStack<LoadFrame, 8>;  // most data nests no deeper
@@ -90,6 +92,14 @@ ResultCode Unwind(LoadStack *stack, ResultCode failure, bool empty_top) {
   return failure;
 }
 
+[[gnu::cold, gnu::noinline]] void ReportLinked(ReadDiagnostics *spans, const MarkupElement *element,
+                                               const DataValue *value, const DataValue *owner) {
+  QorvcfgValueSpan span = SpanOfElement(element, spans->Input());
+  span.value = &value->record;
+  span.parent = owner != nullptr ? &owner->record : nullptr;
+  spans->ReportSpan(span);
+}
+
 // A value made for the top level and not yet inserted there.
 struct HeldValue {
   DataValue *value;
@@ -100,18 +110,20 @@ struct LoadOptions {
   bool empty_top;             // a failure empties the top container too
   bool borrowed;              // the nodes' texts are not theirs to give
   HeldValue *held = nullptr;  // nodes is one node, made but left for the caller
+  ReadDiagnostics *spans = nullptr;  // each value linked is reported with its element
 };
 
 // Loads nodes into container, descending into structures. With held, nodes
 // is one node whose value is made with everything in it but left for the
-// caller to insert.
+// caller to insert. With spans, each value linked is reported with its element.
 ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *pool,
                      const LoadOptions &options) {
   const bool empty_top = options.empty_top;
   const bool borrowed = options.borrowed;
   HeldValue *held = options.held;
+  ReadDiagnostics *spans = options.spans;
   LoadStack stack;
-  if (!stack.Push(LoadFrame{nodes, container, nullptr, 0})) {
+  if (!stack.Push(LoadFrame{nodes, container, nullptr, 0, nullptr})) {
     return Unwind(&stack, Zel_ENOMEM, empty_top);
   }
   while (stack.Size() != 0) {
@@ -134,6 +146,7 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
         ValueRelease(value);
         return Unwind(&stack, result, empty_top);
       }
+      if (spans != nullptr) ReportLinked(spans, done.owner_element, value, stack.Top().owner);
       continue;
     }
     ConvertedNode *node = level.cursor;
@@ -154,7 +167,8 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
         ValueRelease(value);
         return Unwind(&stack, result, empty_top);
       }
-      if (!stack.Push(LoadFrame{node->value.nested, &value->record.nested, value, position})) {
+      if (!stack.Push(LoadFrame{node->value.nested, &value->record.nested, value, position,
+                                node->element})) {
         ContainerRelease(&value->record.nested);
         ContainerInitEmpty(&value->record.nested);
         ValueRelease(value);
@@ -174,6 +188,7 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
       ValueRelease(value);
       return Unwind(&stack, result, empty_top);
     }
+    if (spans != nullptr) ReportLinked(spans, node->element, value, level.owner);
   }
   return Zel_OK;
 }
@@ -189,12 +204,13 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
 // fails while loading empties the container.
 class RootLoader {
  public:
-  RootLoader(DataContainer *container, ValuePool *pool, bool keep_offsets)
+  RootLoader(DataContainer *container, ValuePool *pool, ReadDiagnostics *diagnostics)
       : container_(container),
         pool_(pool),
+        spans_(diagnostics != nullptr && diagnostics->WantsSpans() ? diagnostics : nullptr),
         mark_(ListHead(container)->prev),
-        keep_offsets_(keep_offsets),
-        by_index_(!keep_offsets && mark_ == ListHead(container)) {}
+        keep_offsets_(diagnostics != nullptr),
+        by_index_(diagnostics == nullptr && mark_ == ListHead(container)) {}
   RootLoader(const RootLoader &) = delete;
   RootLoader &operator=(const RootLoader &) = delete;
   ~RootLoader() {
@@ -381,7 +397,8 @@ class RootLoader {
     const bool hashed = hashed_node_ == node ? hashed_ : HashNode(node, &hash);
     hashed_node_ = nullptr;
     const std::uint32_t offset = node->offset;
-    result = LoadNodes(node, container_, pool_, {.empty_top = false, .borrowed = true});
+    result = LoadNodes(node, container_, pool_,
+                       {.empty_top = false, .borrowed = true, .spans = spans_});
     ReleaseNodeList(node, &nodes_);
     if (result != Zel_OK) {
       failure_ = result;
@@ -426,7 +443,8 @@ class RootLoader {
 
   DataContainer *container_;
   ValuePool *pool_;
-  ListLinks *mark_;  // the last value before this read
+  ReadDiagnostics *spans_;  // null unless the read reports where values came from
+  ListLinks *mark_;         // the last value before this read
   ResultCode failure_ = Zel_OK;
   bool keep_offsets_;
   const DataValue **values_ = nullptr;
@@ -459,7 +477,7 @@ ResultCode ReadConfigReporting(std::uint32_t mode, const char *input, ConfigHand
   if (grammar == nullptr) return Zel_ENOMEM;
   ResultCode result;
   {
-    RootLoader loader(&handle->data, &StateOf(handle)->values, diagnostics != nullptr);
+    RootLoader loader(&handle->data, &StateOf(handle)->values, diagnostics);
     const RootNodeSink sink = loader.Sink();
     ConvertedNode *nodes = nullptr;  // stays empty: the loader takes every node
     result = ParseMarkup(mode, input, grammar, &nodes, diagnostics, &sink);

@@ -11,37 +11,10 @@
 #include <vector>
 
 #include "support/test_files.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
+#include "tool/tool_run.h"
 
 namespace qorvcfg::test {
 namespace {
-
-struct ProgramRun {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs a program of the build through the shell and collects its status and
-// output; no argument holds a quote, a dollar sign or a backslash.
-ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args,
-                      const std::string &input = "") {
-  const std::string out = TempPath("stdout"), err = TempPath("stderr");
-  auto quoted = [](const std::string &text) { return "\"" + text + "\""; };
-  std::string command = quoted(program);
-  for (const std::string &arg : args) command += " " + quoted(arg);
-  command += " >" + quoted(out) + " 2>" + quoted(err);
-  if (!input.empty()) command += " <" + quoted(input);
-#ifdef _WIN32
-  const int status = std::system(("\"" + command + "\"").c_str());  // cmd drops the outer quotes
-#else
-  const int raw = std::system(command.c_str());
-  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-  return {status, ReadFile(out), ReadFile(err)};
-}
 
 // A missing file in the system's words.
 #ifdef _WIN32
@@ -52,11 +25,6 @@ ProgramRun RunProgram(const std::string &program, const std::vector<std::string>
 
 const std::string kDef = std::string(QORVCFG_EXAMPLES_DIR) + "/service.def";
 const std::string kConf = std::string(QORVCFG_EXAMPLES_DIR) + "/service.conf";
-
-// input: a file for standard input.
-ProgramRun Tool(const std::vector<std::string> &args, const std::string &input = "") {
-  return RunProgram(QORVCFG_TOOL_PATH, args, input);
-}
 
 // Reading commands print exactly the expected output; failing ones name the
 // result code with the status of its kind and write nothing.
@@ -168,7 +136,7 @@ TEST(ToolTest, ItemsCheckAndHelpDescribeTheDefinitionAndTheData) {
   }
 }
 
-// The rest of the example comes back byte for byte.
+// The rest of the example comes back byte for byte; values as typed.
 TEST(ToolTest, SetWritesOnlyTheChangedValuesInPlace) {
   const std::string out = TempPath("out.conf");
   ProgramRun run = Tool({"set", kDef, kConf, "port=0x20FB", "tls=true", "server_name=edge 1",
@@ -176,10 +144,10 @@ TEST(ToolTest, SetWritesOnlyTheChangedValuesInPlace) {
   ASSERT_EQ(run.status, 0) << run.err;
   std::string expected = ReadFile(kConf);
   const std::pair<std::string, std::string> changes[] = {
-      {"<port>8080<", "<port>8443<"},  // the first one is the top-level port
-      {"<tls>FALSE", "<tls>TRUE"},
+      {"<port>8080<", "<port>0x20FB<"},  // the first one is the top-level port
+      {"<tls>FALSE", "<tls>true"},
       {"relay.example.net", "edge 1"},
-      {"<weight>1<", "<weight>5<"},
+      {"<weight>1<", "<weight>+5<"},
       {"</upstream>\n</config>", "</upstream>\n  <admin_port>9000</admin_port>\n</config>"}};
   for (const auto &[from, to] : changes) expected.replace(expected.find(from), from.size(), to);
   EXPECT_EQ(ReadFile(out), expected);
