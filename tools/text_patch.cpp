@@ -7,6 +7,11 @@ namespace {
 
 bool IsLineBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
+// What ends a tag's name, besides `>`.
+bool IsTagBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 bool SelfClosing(std::string_view text, const ElementSpan &element) {
   return element.content_begin == element.end && element.end >= 2 && text[element.end - 2] == '/' &&
          text[element.end - 1] == '>';
@@ -116,21 +121,25 @@ TextPatch Layout::InsertInside(const ElementSpan &parent, const Block &block) co
   const std::string inner = outer + unit_;
   const std::string_view ending = EndingAt(parent.begin);
   if (SelfClosing(text_, parent)) {
-    // The start tag without its `/`s, then the block and an end tag. A tag
-    // with bytes beyond ASCII might end inside a character without the `/`:
-    // it becomes a plain `<config>`, as the root's name is not read.
+    // The start tag without its `/`s, then the block and an end tag that
+    // names it as the reader does: up to the first blank or `>`. A name with
+    // a quote would not end at its `>`, and a tag with bytes beyond ASCII
+    // might end inside a character without the `/`: either becomes a plain
+    // `<config>`, as the root's name is not read.
     std::size_t tag_end = parent.end - 2;
     while (tag_end > parent.begin + 1 &&
-           (IsLineBlank(text_[tag_end - 1]) || text_[tag_end - 1] == '/')) {
+           (IsTagBlank(text_[tag_end - 1]) || text_[tag_end - 1] == '/')) {
       --tag_end;
     }
     std::string_view tag = text_.substr(parent.begin, tag_end - parent.begin);
     std::size_t name_end = 1;
-    while (name_end < tag.size() && !IsLineBlank(tag[name_end]) && tag[name_end] != '\n') {
+    while (name_end < tag.size() && !IsTagBlank(tag[name_end]) && tag[name_end] != '>' &&
+           tag[name_end] != '\0') {
       ++name_end;
     }
     std::string name(tag.substr(1, name_end - 1));
-    if (std::any_of(tag.begin(), tag.end(), [](char c) { return (c & 0x80) != 0; })) {
+    if (name.empty() || name.find_first_of("\"'") != std::string::npos ||
+        std::any_of(tag.begin(), tag.end(), [](char c) { return (c & 0x80) != 0; })) {
       name = "config";
       tag = "<config";
     }
