@@ -155,7 +155,6 @@ DataValue *NewValue(ItemDefinition *item, ValuePool *pool) {
   value->item = item;
   ContainerInitEmpty(&value->record.nested);
   return value;
-
 }
 
 DataValue *NewLoadedValue(ItemDefinition *item, ValuePool *pool) {
@@ -214,6 +213,24 @@ ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position
   LinkValue(container, value);
   MoveTextInline(&value->record);
   return Zel_OK;
+}
+
+ResultCode ContainerInsertValueNearEnd(DataContainer *container, std::uint32_t position,
+                                       DataValue *value, bool *placed) {
+  const ResultCode result =
+      IndexInsertNodeNearEnd(container->indexes[position], &value->node, placed);
+  if (result != Zel_OK || !*placed) return result;
+  LinkValue(container, value);
+  MoveTextInline(&value->record);
+  return Zel_OK;
+}
+
+void ContainerLinkUnindexed(DataContainer *container, std::uint32_t position, DataValue *value) {
+  LinkValue(container, value);
+  MoveTextInline(&value->record);
+  value->node = ValueIndexNode{};
+  value->node.left_height = position;
+  container->indexes[position]->count += 1;
 }
 
 ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,

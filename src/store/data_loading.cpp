@@ -110,8 +110,19 @@ struct LoadOptions {
   bool empty_top;             // a failure empties the top container too
   bool borrowed;              // the nodes' texts are not theirs to give
   HeldValue *held = nullptr;  // nodes is one node, made but left for the caller
+  // Values of the top container are linked without their index
+  // (ContainerLinkUnindexed), which the read fills at its end.
+  bool unindexed_top = false;
   ReadDiagnostics *spans = nullptr;  // each value linked is reported with its element
 };
+
+// Inserts a value into level's container, or only links it there.
+ResultCode InsertOrLink(DataContainer *container, std::uint32_t position, DataValue *value,
+                        bool unindexed) {
+  if (!unindexed) return ContainerInsertValue(container, position, value);
+  ContainerLinkUnindexed(container, position, value);
+  return Zel_OK;
+}
 
 // Loads nodes into container, descending into structures. With held, nodes
 // is one node whose value is made with everything in it but left for the
@@ -141,7 +152,8 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
       }
       DataContainer *parent = stack.Top().container;
       const ResultCode result =
-          ContainerInsertValue(parent, static_cast<std::uint32_t>(done.owner_position), value);
+          InsertOrLink(parent, static_cast<std::uint32_t>(done.owner_position), value,
+                       options.unindexed_top && stack.Size() == 1);
       if (result != Zel_OK) {
         ValueRelease(value);
         return Unwind(&stack, result, empty_top);
@@ -182,7 +194,8 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
       continue;
     }
     if (result == Zel_OK) {
-      result = ContainerInsertValue(level.container, static_cast<std::uint32_t>(position), value);
+      result = InsertOrLink(level.container, static_cast<std::uint32_t>(position), value,
+                            options.unindexed_top && stack.Size() == 1);
     }
     if (result != Zel_OK) {
       ValueRelease(value);
@@ -194,14 +207,9 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
 }
 
 // Loads each accepted child of the root as soon as it is converted, and
-// finds whether an earlier sibling of this read equals it. Into an empty
-// container, and while every value orders by its contents, the item's index
-// answers that: the value is made and offered to the index, which refuses it
-// exactly when an equal value is there, and every value there came from this
-// read. Otherwise, and from the first value that orders otherwise on, a table
-// of hashes over this read's values answers, before the value is made. A
-// read that fails in its markup takes its values out again; a read that
-// fails while loading empties the container.
+// finds whether an earlier sibling of this read equals it, in one of three
+// ways (Mode). A read that fails in its markup takes its values out again; a
+// read that fails while loading empties the container.
 class RootLoader {
  public:
   RootLoader(DataContainer *container, ValuePool *pool, ReadDiagnostics *diagnostics)
@@ -209,8 +217,13 @@ class RootLoader {
         pool_(pool),
         spans_(diagnostics != nullptr && diagnostics->WantsSpans() ? diagnostics : nullptr),
         mark_(ListHead(container)->prev),
-        keep_offsets_(diagnostics != nullptr),
-        by_index_(diagnostics == nullptr && mark_ == ListHead(container)) {}
+        keep_offsets_(diagnostics != nullptr) {
+    if (mark_ != ListHead(container)) {
+      mode_ = Mode::kOneByOne;
+    } else {
+      mode_ = diagnostics == nullptr ? Mode::kByIndex : Mode::kAtEnd;
+    }
+  }
   RootLoader(const RootLoader &) = delete;
   RootLoader &operator=(const RootLoader &) = delete;
   ~RootLoader() {
@@ -225,6 +238,10 @@ class RootLoader {
 
   // Takes out every value this read linked; the container is as before it.
   void TakeBack() {
+    if (mode_ != Mode::kOneByOne) {
+      Empty();  // it was empty before, and some values may be in no index yet
+      return;
+    }
     ListLinks *head = ListHead(container_);
     while (head->prev != mark_) {
       DataValue *value = ValueOfLinks(head->prev);
@@ -236,7 +253,30 @@ class RootLoader {
   }
   void Empty() { EmptyContainer(container_); }
 
+  // After a read that loaded everything: the values still out of their
+  // indexes go in. The table is given back first, so that the two are never
+  // held together.
+  [[nodiscard]] ResultCode IndexValues() {
+    platform::Free(values_);
+    values_ = nullptr;
+    capacity_ = used_ = 0;
+    return mode_ == Mode::kAtEnd ? ContainerIndexLinkedValues(container_, mark_) : Zel_OK;
+  }
+
  private:
+  enum class Mode {
+    // Into a container that holds values already: the table answers, and
+    // each value goes into its index at once.
+    kOneByOne,
+    // Into an empty container, while every value orders by its contents and
+    // goes in without a long descent (data kept in order): each value is
+    // offered to its item's index, which refuses it exactly when an equal
+    // value is there. No table is kept.
+    kByIndex,
+    // Into an empty container otherwise: the table answers, the values are
+    // only linked, and each index takes its values at the end of the read.
+    kAtEnd,
+  };
   // The table is three arrays in one block: the value of each slot, the low
   // half of its node's hash (which picks the slot, and checks candidates),
   // and, only when positions are reported, its element's offset: twelve
@@ -260,91 +300,75 @@ class RootLoader {
   }
 
   bool FindEqual(const ConvertedNode *node, std::uint32_t *offset) {
-    if (by_index_) return LoadThroughIndex(const_cast<ConvertedNode *>(node), offset);
+    if (mode_ == Mode::kByIndex) return LoadThroughIndex(const_cast<ConvertedNode *>(node), offset);
     bool repeated = false;
     // A repeat that cannot be decided for want of memory fails loading, as
-    // making the value would: never a repeat by default, which the index
-    // would then refuse, nor a value taken for new.
-    if (!FindInTable(node, offset, &repeated)) return FailLoading(nullptr, true, Zel_ENOMEM);
+    // making the value would: never a repeat by default, nor a value taken
+    // for new.
+    if (!FindInTable(node, offset, &repeated)) {
+      failed_ = Zel_ENOMEM;
+      return false;
+    }
     return repeated;
   }
 
   // Makes the node's value and offers it to its item's index; true when an
-  // equal sibling is there. What Take must do next is left in taken_.
+  // equal sibling is there. When the index would need a long descent, or the
+  // value does not order by its contents, the read goes on in Mode::kAtEnd
+  // and the table decides. What Take must do next is left in loaded_ and
+  // failed_.
   bool LoadThroughIndex(ConvertedNode *node, std::uint32_t *offset) {
     HeldValue held{};
     const ResultCode result =
         LoadNodes(node, container_, pool_, {.empty_top = false, .borrowed = true, .held = &held});
     if (result != Zel_OK) {
-      taken_ = Taken{Taken::kFailed, result};
+      failed_ = result;
       return false;
     }
-    const ValueIndex *index = container_->indexes[held.position];
-    const bool was_ordered = IndexInContentOrder(index);
-    const ResultCode inserted = ContainerInsertValue(container_, held.position, held.value);
-    // The index's answer is exact when all its values, the new one too,
-    // order by their contents; after an insert the index says so itself.
-    const bool exact = inserted == Zel_OK ? IndexInContentOrder(index)
-                                          : was_ordered && HasContentOrder(held.value);
-    if (exact || (inserted != Zel_OK && inserted != Zel_EEXIST)) {
-      if (inserted != Zel_OK) ValueRelease(held.value);
+    if (HasContentOrder(held.value)) {
+      bool placed = false;
+      const ResultCode inserted =
+          ContainerInsertValueNearEnd(container_, held.position, held.value, &placed);
       if (inserted == Zel_EEXIST) {
+        ValueRelease(held.value);
         *offset = kNoOffset;
         return true;
       }
-      taken_ = inserted == Zel_OK ? Taken{Taken::kLoaded, Zel_OK} : Taken{Taken::kFailed, inserted};
-      return false;
+      if (placed) {
+        loaded_ = true;
+        return false;
+      }
     }
-    // An order not by contents alone: the table takes over for the rest of
-    // the read, made from the values loaded before this one, and decides.
-    by_index_ = false;
-    if (!MakeTable(held.value)) return FailLoading(held.value, inserted == Zel_OK, Zel_ENOMEM);
+    // From here on the table answers, made from the values loaded so far.
+    mode_ = Mode::kAtEnd;
+    for (std::uint32_t i = 0; i < container_->count; ++i) IndexLetGo(container_->indexes[i], i);
     bool repeated = false;
-    if (!FindInTable(node, offset, &repeated)) {
-      return FailLoading(held.value, inserted == Zel_OK, Zel_ENOMEM);
-    }
-    if (inserted == Zel_OK && repeated) {
-      TakeOut(held.value, held.position);
-    } else if (inserted != Zel_OK) {
-      ValueRelease(held.value);  // the index already holds an equal value
-    }
-    if (repeated) return true;
-    if (inserted != Zel_OK) {
-      taken_ = Taken{Taken::kFailed, inserted};
+    if (!MakeTable() || !FindInTable(node, offset, &repeated)) {
+      ValueRelease(held.value);
+      failed_ = Zel_ENOMEM;
       return false;
     }
-    if (hashed_ && !Keep(held.value, hash_, kNoOffset)) {
-      return FailLoading(nullptr, true, Zel_ENOMEM);
+    if (repeated) {
+      ValueRelease(held.value);
+      return true;
     }
-    taken_ = Taken{Taken::kLoaded, Zel_OK};
+    ContainerLinkUnindexed(container_, held.position, held.value);
+    if (hashed_ && !Keep(held.value, hash_, kNoOffset)) {
+      failed_ = Zel_ENOMEM;
+      return false;
+    }
+    loaded_ = true;
     return false;
   }
 
-  // Loading fails: Take passes the failure on and the read empties the
-  // container. A value not linked (the index refused it) is released here.
-  bool FailLoading(DataValue *value, bool linked, ResultCode failure) {
-    if (!linked) ValueRelease(value);
-    taken_ = Taken{Taken::kFailed, failure};
-    return false;
-  }
-
-  // Takes a value just linked at the top out again.
-  void TakeOut(DataValue *value, std::uint32_t position) {
-    (void)IndexRemoveNode(container_->indexes[position], &value->node);
-    UnlinkValue(value);
-    ValueRelease(value);
-  }
-
-  // Puts every value of this read but skip in the table; false when the
-  // table could not grow.
-  [[nodiscard]] bool MakeTable(const DataValue *skip) {
+  // Puts every value of this read in the table; false when the table could
+  // not grow.
+  [[nodiscard]] bool MakeTable() {
     const ListLinks *head = ListHead(container_);
     for (const ListLinks *link = mark_->next; link != head; link = link->next) {
       const DataValue *value = ValueOfLinks(link);
       std::uint64_t hash = 0;
-      if (value != skip && HashLoadedValue(value, &hash) && !Keep(value, hash, kNoOffset)) {
-        return false;
-      }
+      if (HashLoadedValue(value, &hash) && !Keep(value, hash, kNoOffset)) return false;
     }
     return true;
   }
@@ -385,27 +409,31 @@ class RootLoader {
   }
 
   ResultCode Take(ConvertedNode *node) {
-    const Taken taken = taken_;
-    taken_ = Taken{};
-    ResultCode result = taken.result;
-    if (taken.kind == Taken::kLoaded || taken.kind == Taken::kFailed) {
+    if (failed_ != Zel_OK) {
       ReleaseNodeList(node, &nodes_);
-      if (result != Zel_OK) failure_ = result;
-      return result;
+      failure_ = failed_;
+      return failure_;
+    }
+    if (loaded_) {
+      loaded_ = false;
+      ReleaseNodeList(node, &nodes_);
+      return Zel_OK;
     }
     std::uint64_t hash = hash_;
     const bool hashed = hashed_node_ == node ? hashed_ : HashNode(node, &hash);
     hashed_node_ = nullptr;
     const std::uint32_t offset = node->offset;
-    result = LoadNodes(node, container_, pool_,
-                       {.empty_top = false, .borrowed = true, .spans = spans_});
+    const ResultCode result = LoadNodes(node, container_, pool_,
+                                        {.empty_top = false,
+                                         .borrowed = true,
+                                         .unindexed_top = mode_ == Mode::kAtEnd,
+                                         .spans = spans_});
     ReleaseNodeList(node, &nodes_);
     if (result != Zel_OK) {
       failure_ = result;
       return result;
     }
-    if (hashed &&
-        !Keep(ValueOfLinks(ListHead(container_)->prev), hash, offset)) {
+    if (hashed && !Keep(ValueOfLinks(ListHead(container_)->prev), hash, offset)) {
       failure_ = Zel_ENOMEM;
       return Zel_ENOMEM;
     }
@@ -453,14 +481,10 @@ class RootLoader {
   const ConvertedNode *hashed_node_ = nullptr;  // the node FindEqual last hashed
   std::uint64_t hash_ = 0;
   bool hashed_ = false;
-  bool by_index_;  // the item's index tells equal siblings apart
-  // What FindEqual left for Take: nothing (load the node now), a value
-  // already loaded, or a failure.
-  struct Taken {
-    enum Kind { kNothing, kLoaded, kFailed } kind = kNothing;
-    ResultCode result = Zel_OK;
-  };
-  Taken taken_;
+  Mode mode_;
+  // What FindEqual left for Take: a failure, or the node's value loaded.
+  ResultCode failed_ = Zel_OK;
+  bool loaded_ = false;
   NodeSource nodes_{nullptr};  // the nodes of the read, whose texts stay in its input
 };
 
@@ -487,6 +511,8 @@ ResultCode ReadConfigReporting(std::uint32_t mode, const char *input, ConfigHand
     } else if (loader.Failure() != Zel_OK) {
       loader.Empty();
       result = loader.Failure();
+    } else if ((result = loader.IndexValues()) != Zel_OK) {
+      loader.Empty();
     }
   }
   ReleaseDataGrammar(grammar);

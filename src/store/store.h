@@ -111,6 +111,24 @@ void ValueRelease(DataValue *value);
 // For a read only: it takes no index lock (IndexInsertNodeUnlocked).
 [[nodiscard]] ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                               DataValue *value);
+// ContainerInsertValue when the index takes the value without a long
+// descent (IndexInsertNodeNearEnd); *placed false and nothing done otherwise.
+[[nodiscard]] ResultCode ContainerInsertValueNearEnd(DataContainer *container,
+                                                     std::uint32_t position, DataValue *value,
+                                                     bool *placed);
+// Links a loaded value at the end of the container's list and leaves it out
+// of its index, for a read that indexes its values at its end; until then
+// the value's node holds position in left_height, and the index's count
+// counts the values waiting for it.
+void ContainerLinkUnindexed(DataContainer *container, std::uint32_t position, DataValue *value);
+// Puts every value linked after mark, each linked by ContainerLinkUnindexed,
+// into its item's index, all of which were empty: the values of an item that
+// all order by their contents are sorted and linked at once, others are
+// inserted one by one in list order. Zel_ENOMEM when no room for the sort
+// could be had, Zel_EEXIST when two values compare equal; either leaves some
+// values out of their indexes, and the read then empties the container.
+[[nodiscard]] ResultCode ContainerIndexLinkedValues(DataContainer *container,
+                                                    const ListLinks *mark);
 // The same for a value that a host may hold texts of: nothing moves.
 [[nodiscard]] ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
                                                   DataValue *value);
@@ -142,6 +160,10 @@ void ContainerReleaseBlock(DataContainer *container);
 // texts, words, booleans, host names and IPv4 or IPv6 addresses, and keyed
 // structures whose every identifier child has a first value of those kinds.
 [[nodiscard]] bool HasContentOrder(const DataValue *value);
+// HasContentOrder, and then in *prefix a number for sorting: of two values
+// of one item that both order by their contents, the one with the smaller
+// prefix orders below the other; equal prefixes say nothing.
+[[nodiscard]] bool ContentOrderPrefix(const DataValue *value, std::uint64_t *prefix);
 
 // ---- Loading --------------------------------------------------------------------
 [[nodiscard]] ResultCode ReadConfig(std::uint32_t mode, const char *input, ConfigHandle *handle);

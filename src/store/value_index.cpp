@@ -150,7 +150,11 @@ struct Place {
   // Placed beyond the end value: the greatest (1) or least (-1) one; 0 for a
   // place found by descent.
   std::int32_t beyond_end = 0;
+  bool declined = false;  // a descent was needed and not allowed
 };
+
+// Below this many values a descent stays in a few cache lines.
+constexpr std::uint32_t kShortDescent = 64;
 
 // Descends from the root to the leaf under which a new value belongs;
 // Zel_EEXIST when a stored value compares equal.
@@ -191,7 +195,7 @@ constexpr std::uint32_t kIndexLastAtLeast = 8;
 // beyond the end belongs right under it, where a descent would also put it.
 // Otherwise a descent from the root finds the place.
 ResultCode FindPlaceInStore(const ValueIndex *index, const DataValue *value, bool ordered,
-                            Place *place) {
+                            bool may_descend, Place *place) {
   const auto compare = [value](const ValueIndexNode *at) { return CompareNodeInStore(at, value); };
   const bool greatest = (index->flags & kIndexLastAtGreatest) != 0;
   const bool least = (index->flags & kIndexLastAtLeast) != 0;
@@ -210,6 +214,10 @@ ResultCode FindPlaceInStore(const ValueIndex *index, const DataValue *value, boo
       place->beyond_end = greatest ? 1 : -1;
       return Zel_OK;
     }
+  }
+  if (!may_descend && index->count >= kShortDescent) {
+    place->declined = true;
+    return Zel_OK;
   }
   return FindLeaf(index, compare, place);
 }
@@ -246,8 +254,11 @@ void Link(ValueIndex *index, ValueIndexNode *node, const Place &place) {
 }
 
 // Places a prepared node by its value and rebalances; Zel_EEXIST when a
-// stored value compares equal.
-ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
+// stored value compares equal. Without may_descend, a store index of many
+// values takes the node only beyond one of its ends, and *declined says
+// when it did not (nothing changed).
+ResultCode Attach(ValueIndex *index, ValueIndexNode *node, bool may_descend = true,
+                  bool *declined = nullptr) {
   Place place;
   if ((index->flags & kIndexNodesInValues) == 0) {
     const void *value = IndexNodeValue(index, node);
@@ -275,8 +286,12 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
   const bool was_ordered = IndexInContentOrder(index);
   const bool ordered =
       was_ordered && (value->record.type == Zel_TYPE_INTEGER || HasContentOrder(value));
-  const ResultCode found = FindPlaceInStore(index, value, ordered, &place);
+  const ResultCode found = FindPlaceInStore(index, value, ordered, may_descend, &place);
   if (found != Zel_OK) return found;
+  if (place.declined) {
+    *declined = true;
+    return Zel_OK;
+  }
   std::uint32_t flags =
       index->flags & ~(kIndexInContentOrder | kIndexLastAtGreatest | kIndexLastAtLeast);
   if (ordered) flags |= kIndexInContentOrder;
@@ -291,6 +306,14 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
   }
   index->flags = flags;
   return Zel_OK;
+}
+
+// The height of a tree of count nodes built by halving, as IndexLinkAscending
+// builds it: the bits needed to write count.
+std::uint32_t HalvedHeight(std::uint32_t count) {
+  std::uint32_t height = 0;
+  for (; count != 0; count >>= 1) ++height;
+  return height;
 }
 
 // Takes node d out of the tree and rebalances; d itself is not freed.
@@ -475,6 +498,67 @@ ResultCode IndexInsertNodeUnlocked(ValueIndex *index, ValueIndexNode *node) {
   if (!IsLive(index)) return Zel_EBADTAG;
   *node = ValueIndexNode{};
   return Attach(index, node);
+}
+
+void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::uint32_t count) {
+  QORVCFG_ASSERT(
+      IsLive(index) && index->root == nullptr && (index->flags & kIndexNodesInValues) != 0,
+      "an empty store index");
+  // The tree of a range is topped by its middle node, with the values above
+  // it on its left. Its nodes are visited in order, lowest first, and each is
+  // written whole at its visit: its children are the middles of its halves.
+  // On data in no order every node is a cache miss; they are fetched ahead.
+  const auto middle = [](std::uint32_t low, std::uint32_t high) { return low + (high - low) / 2; };
+  const auto node_at = [ascending](std::uint32_t at) { return ascending[at].node; };
+  struct Range {
+    std::uint32_t low, high;  // ascending[low..high)
+    ValueIndexNode *parent;
+  };
+  constexpr std::uint32_t kAhead = 16;
+  Range stack[40];  // one range a level: a tree of 2^32 nodes has 33
+  std::uint32_t depth = 0;
+  Range range{0, count, nullptr};
+  for (;;) {
+    while (range.low < range.high) {
+      stack[depth++] = range;
+      range =
+          Range{range.low, middle(range.low, range.high), node_at(middle(range.low, range.high))};
+    }
+    if (depth == 0) break;
+    const Range top = stack[--depth];
+    const std::uint32_t at = middle(top.low, top.high);
+    if (at + kAhead < count) __builtin_prefetch(node_at(at + kAhead), 1);
+    ValueIndexNode *node = node_at(at);
+    node->parent = top.parent;
+    node->left = at + 1 < top.high ? node_at(middle(at + 1, top.high)) : nullptr;
+    node->right = top.low < at ? node_at(middle(top.low, at)) : nullptr;
+    node->left_height = HalvedHeight(top.high - at - 1);
+    node->right_height = HalvedHeight(at - top.low);
+    range = Range{at + 1, top.high, node};
+  }
+  index->root = count != 0 ? node_at(middle(0, count)) : nullptr;
+  index->count = count;
+  // In content order; no hint of where the next value goes.
+  index->flags =
+      (index->flags & ~(kIndexLastAtGreatest | kIndexLastAtLeast)) | kIndexInContentOrder;
+}
+
+ResultCode IndexInsertNodeNearEnd(ValueIndex *index, ValueIndexNode *node, bool *placed) {
+  QORVCFG_ASSERT(IsLive(index) && (index->flags & kIndexNodesInValues) != 0, "a store index");
+  *node = ValueIndexNode{};
+  bool declined = false;
+  const ResultCode result = Attach(index, node, false, &declined);
+  *placed = result == Zel_OK && !declined;
+  return result;
+}
+
+void IndexLetGo(ValueIndex *index, std::uint32_t mark) {
+  QORVCFG_ASSERT(IsLive(index) && (index->flags & kIndexNodesInValues) != 0, "a store index");
+  for (ValueIndexNode *node = Leftmost(index->root); node != nullptr; node = Successor(node)) {
+    node->left_height = mark;  // Successor reads links only
+  }
+  index->root = nullptr;
+  index->flags &= ~(kIndexLastAtGreatest | kIndexLastAtLeast);
 }
 
 ResultCode IndexRemove(ValueIndex *index, const void *key) {

@@ -30,6 +30,13 @@ struct ValueIndexNode {
   std::uint32_t right_height;
 };
 
+// A node beside a number that orders its value among the index's values
+// where two numbers differ: what a caller sorts before IndexLinkAscending.
+struct PrefixedNode {
+  std::uint64_t prefix;
+  ValueIndexNode *node;
+};
+
 using ValueCompareFn = std::int32_t (*)(const void *stored, const void *other);
 using ValueReleaseFn = void (*)(void *value);
 
@@ -79,6 +86,24 @@ ResultCode IndexRemove(ValueIndex *index, const void *key);
 // meet at the index: a read, which no other operation on its handle may
 // overlap.
 [[nodiscard]] ResultCode IndexInsertNodeUnlocked(ValueIndex *index, ValueIndexNode *node);
+// Builds an empty store index at once from nodes whose values all order by
+// their contents, given from the lowest value to the highest, no two equal:
+// a balanced tree, as inserting them one by one would order them. Takes no
+// lock and never allocates; for a read only.
+void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::uint32_t count);
+// For a read only (no lock), into a store index: inserts the node when that
+// needs no long descent, that is when its value goes beyond the end of the
+// order that the last value went beyond, or the index holds few values.
+// *placed says whether it went in; when it did not, nothing changed. On data
+// in no order each step of a descent through a large index is a cache miss:
+// the read then indexes its values at its end instead.
+[[nodiscard]] ResultCode IndexInsertNodeNearEnd(ValueIndex *index, ValueIndexNode *node,
+                                                bool *placed);
+// Empties a store index without unlinking its nodes one by one: each node's
+// left_height is set to mark, its other fields left as they are, and count
+// keeps the number of nodes let go, for a caller that relinks them all
+// (IndexLinkAscending). For a read only: no lock.
+void IndexLetGo(ValueIndex *index, std::uint32_t mark);
 // Removes exactly this node, which must be in this index, whatever the values
 // compare; its links are cleared.
 ResultCode IndexRemoveNode(ValueIndex *index, ValueIndexNode *node);

@@ -204,7 +204,64 @@ bool ScalarHasContentOrder(const DataValue *value) {
   }
 }
 
+// The first bytes of a text, up to its end, as a number that orders as the
+// texts do where the numbers differ: bytes past the end count as zero.
+std::uint64_t TextPrefix(const char *text, std::size_t bytes) {
+  std::uint64_t prefix = 0;
+  bool ended = text == nullptr;
+  for (std::size_t i = 0; i < bytes; ++i) {
+    ended = ended || text[i] == '\0';
+    prefix = (prefix << 8) | (ended ? 0u : static_cast<unsigned char>(text[i]));
+  }
+  return prefix;
+}
+
+// The prefix of a scalar that ScalarHasContentOrder accepts.
+std::uint64_t ScalarPrefix(const DataValue *value) {
+  const DataPayload &payload = value->record.payload;
+  switch (value->record.type) {
+    case Zel_TYPE_INTEGER:
+      return static_cast<std::uint64_t>(payload.integer) ^ (std::uint64_t{1} << 63);
+    case Zel_TYPE_STRING:
+    case Zel_TYPE_ENUMERATION:
+      return TextPrefix(payload.text, 8);
+    case Zel_TYPE_BOOLEAN:
+      return payload.boolean;
+    case Zel_TYPE_IPADDR: {
+      // Host names first, then addresses: IPv4, then IPv6, each by its bytes.
+      const IpAddressValue &ip = payload.ipaddr;
+      if (ip.form == Zel_IP_FORM_HOSTNAME) return TextPrefix(ip.host_name, 7);
+      const bool v6 = ip.family == Zel_IP_FAMILY_V6;
+      std::uint64_t prefix = v6 ? 3 : 2;
+      for (std::size_t i = 0; i < 7; ++i)
+        prefix = (prefix << 8) | (v6 || i < 4 ? ip.address[i] : 0);
+      return prefix;
+    }
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
+
+bool ContentOrderPrefix(const DataValue *value, std::uint64_t *prefix) {
+  if (value->record.type != Zel_TYPE_STRUCTURE) {
+    if (!ScalarHasContentOrder(value)) return false;
+    *prefix = ScalarPrefix(value);
+    return true;
+  }
+  // A keyed structure orders first by its first identifier child's value.
+  const DataValue *first_key = nullptr;
+  for (const ItemDefinition *child = value->item->children; child != nullptr; child = child->next) {
+    if (child->identifier != 1) continue;
+    const DataValue *key = FirstValueOf(Nested(value), child->name);
+    if (key == nullptr || !ScalarHasContentOrder(key)) return false;
+    if (first_key == nullptr) first_key = key;
+  }
+  if (first_key == nullptr) return false;
+  *prefix = ScalarPrefix(first_key);
+  return true;
+}
 
 bool HasContentOrder(const DataValue *value) {
   if (value->record.type != Zel_TYPE_STRUCTURE) return ScalarHasContentOrder(value);

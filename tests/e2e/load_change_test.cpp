@@ -2,8 +2,13 @@
 // the exported functions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <set>
+
 #include "e2e/config_helpers.h"
 #include "platform/platform.h"
+#include "support/store_invariants.h"
 
 namespace qorvcfg::test {
 namespace {
@@ -70,6 +75,58 @@ TEST(Load, LeavesOutRepeatsHoweverTheyAreFound) {
     const std::string data = std::string("<config>") + row.data + "</config>";
     ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), config.get()), Zel_OK);
     EXPECT_EQ(ConfigText(config.get()), row.loaded);
+  }
+}
+
+// A read into an empty handle places values as they come while they come in
+// order, else indexes them all at its end; a read into a handle that holds
+// values places each at once. Both keep and order the same values whatever
+// the input's order, its repeats, and values ordered by address among them.
+TEST(Load, EveryInputOrderLoadsAsValueByValue) {
+  std::vector<int> ascending(300), shuffled, repeated, broken, keyless;
+  for (int k = 0; k < 300; ++k) ascending[k] = k * 7 - 900;
+  shuffled = ascending;
+  std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(2024));
+  repeated = shuffled;
+  repeated.insert(repeated.end(), ascending.begin(), ascending.begin() + 50);
+  broken = ascending;  // in order for 100 values, then one back, then on
+  broken.insert(broken.begin() + 100, 5 * 7 - 900);
+  broken.insert(broken.begin() + 101, 1);
+  keyless = ascending;  // 0: a structure without its key, in the middle
+  keyless.insert(keyless.begin() + 150, 0);
+  const std::vector<int> descending(ascending.rbegin(), ascending.rend());
+  const struct {
+    const char *name;
+    const std::vector<int> &keys;
+  } rows[] = {{"ascending", ascending}, {"descending", descending},
+              {"shuffled", shuffled},   {"shuffled, repeats", repeated},
+              {"order broken", broken}, {"keyless structure", keyless}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string data = "<config>";
+    for (int k : row.keys) {
+      const std::string n = std::to_string(k);
+      data += "<i>" + n + "</i><r>" + (k != 0 ? "<id>" + n + "</id>" : "") + "<m>" + n + "</m></r>";
+    }
+    data += "</config>";
+    HandlePtr empty = OpenConfig("structures.def.xml");
+    HandlePtr holding = OpenConfig("structures.def.xml");
+    ASSERT_EQ(Zel_ConfigReadFromData("<config><d><x>1</x></d></config>", holding.get()), Zel_OK);
+    ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), empty.get()), Zel_OK);
+    ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), holding.get()), Zel_OK);
+    EXPECT_EQ(StoreInvariantViolation(empty.get()), "");
+    for (const char *item : {"i", "r"}) {
+      std::vector<std::string> got, want;
+      for (DataRecord *record : Values(empty.get(), item))
+        got.push_back(RecordText(empty.get(), record));
+      for (DataRecord *record : Values(holding.get(), item))
+        want.push_back(RecordText(holding.get(), record));
+      // A keyless structure orders by its address, which differs.
+      if (row.keys == keyless)
+        std::sort(got.begin(), got.end()), std::sort(want.begin(), want.end());
+      EXPECT_EQ(got, want) << item;
+      EXPECT_EQ(got.size(), std::set<int>(row.keys.begin(), row.keys.end()).size());
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <initializer_list>
+#include <vector>
 
 #include "store/store.h"
 
@@ -119,6 +120,47 @@ TEST(StructureCompare, IdentifiersDecideAloneOtherwiseAllValuesCount) {
       {twice, p({i(&x, 1), i(&x, 2)}), kNe},  // x=2 meets the first x of the other
       {twice, twice, kEq},
   });
+}
+
+// Reads sort values by their prefix before comparing them: of two values of
+// one item, a smaller prefix must mean a lower value, and a value without an
+// order by contents must have no prefix.
+TEST(ContentOrderPrefix, NeverContradictsTheOrder) {
+  ItemDefinition n = Item("n", Zel_TYPE_INTEGER), s = Item("s", Zel_TYPE_STRING),
+                 b = Item("b", Zel_TYPE_BOOLEAN), ip = Item("i", Zel_TYPE_IPADDR),
+                 id = Item("id", Zel_TYPE_STRING), keyed = Item("k", Zel_TYPE_STRUCTURE);
+  id.identifier = 1;
+  keyed.children = &id;
+  Values v;
+  auto i = [&](std::int64_t value) { return v(&n, {.integer = value}); };
+  auto t = [&](const char *text) { return v(&s, Text(text)); };
+  auto k = [&](const char *key) { return v(&keyed, {}, {v(&id, Text(key))}); };
+  DataValue *odd_form = v(&ip, Ip(4, 0, 1));
+  odd_form->record.payload.ipaddr.form = 7;
+  const std::vector<std::vector<DataValue *>> items = {
+      {i(INT64_MIN), i(-1), i(0), i(1), i(0x100000000), i(INT64_MAX)},
+      {t(""), t("a"), t("abcdefgh"), t("abcdefghi"), t("abcdefgz"), t("\xff"),
+       v(&s, Text(nullptr))},
+      {v(&b, {.boolean = 0}), v(&b, {.boolean = 1}), v(&b, {.boolean = 0x7fffffff})},
+      {v(&ip, Host("alpha")), v(&ip, Host("alphabet")), v(&ip, Ip(4, 0, 9)), v(&ip, Ip(4, 3, 1)),
+       v(&ip, Ip(4, 5, 1)), v(&ip, Ip(6, 0, 1)), v(&ip, Ip(6, 15, 1))},
+      {k("b"), k("a"), k("abcdefgh1"), k("abcdefgh2")},
+  };
+  for (const auto &values : items) {
+    for (DataValue *a : values) {
+      for (DataValue *c : values) {
+        std::uint64_t pa = 0, pc = 0;
+        ASSERT_TRUE(ContentOrderPrefix(a, &pa) && ContentOrderPrefix(c, &pc));
+        if (pa < pc) {
+          EXPECT_LT(ValueCompareSameItem(a, c), 0) << a->item->name;
+        }
+      }
+    }
+  }
+  std::uint64_t prefix = 0;
+  EXPECT_FALSE(ContentOrderPrefix(odd_form, &prefix));
+  EXPECT_FALSE(ContentOrderPrefix(v(&b, {.boolean = 0x80000000u}), &prefix));
+  EXPECT_FALSE(ContentOrderPrefix(v(&keyed), &prefix));  // its key is missing
 }
 
 }  // namespace

@@ -1,0 +1,106 @@
+// Indexing the values of a read at its end: a read into an empty container
+// links each top-level value at once and tells repeats apart by a table of
+// hashes, then puts each item's values into its index in one go. Sorting
+// them and building a balanced tree touches each value a few times; placing
+// them one by one would descend through the index for each, and on data in
+// no order every step of such a descent is a cache miss.
+#include <algorithm>
+
+#include "platform/assert.h"
+#include "platform/platform.h"
+#include "store/store.h"
+
+namespace qorvcfg {
+namespace {
+
+using SortEntry = PrefixedNode;  // the prefix is ContentOrderPrefix
+
+bool Below(const SortEntry &a, const SortEntry &b) {
+  if (a.prefix != b.prefix) return a.prefix < b.prefix;
+  return ValueCompareSameItem(ValueOfNode(a.node), ValueOfNode(b.node)) < 0;
+}
+
+// Puts the entries, all ordered by their contents, from the lowest value to
+// the highest; false when two compare equal (the index would refuse one).
+bool SortAscending(SortEntry *entries, std::uint32_t count) {
+  // Data kept in order, or in reverse, is common and needs no sort.
+  bool ascending = true;
+  bool descending = true;
+  for (std::uint32_t i = 1; i < count && (ascending || descending); ++i) {
+    ascending = ascending && entries[i - 1].prefix < entries[i].prefix;
+    descending = descending && entries[i - 1].prefix > entries[i].prefix;
+  }
+  if (ascending) return true;
+  if (descending) {
+    std::reverse(entries, entries + count);
+    return true;
+  }
+  std::sort(entries, entries + count, Below);
+  for (std::uint32_t i = 1; i < count; ++i) {
+    if (entries[i - 1].prefix == entries[i].prefix &&
+        ValueCompareSameItem(ValueOfNode(entries[i - 1].node), ValueOfNode(entries[i].node)) == 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+ResultCode ContainerIndexLinkedValues(DataContainer *container, const ListLinks *mark) {
+  const ListLinks *head = ListHead(container);
+  const std::uint32_t items = container->count;
+  std::size_t total = 0;
+  for (std::uint32_t i = 0; i < items; ++i) total += container->indexes[i]->count;
+  if (total == 0) return Zel_OK;
+  // One block: the entries grouped by item, where each item's group starts,
+  // and whether all its values order by their contents.
+  const std::size_t bytes =
+      sizeof(SortEntry) * total + sizeof(std::uint32_t) * (items + 1) + sizeof(bool) * items;
+  void *block = platform::AllocateZeroed(bytes);
+  if (block == nullptr) return Zel_ENOMEM;
+  auto *entries = static_cast<SortEntry *>(block);
+  auto *starts = reinterpret_cast<std::uint32_t *>(entries + total);
+  auto *unordered = reinterpret_cast<bool *>(starts + items + 1);
+
+  for (std::uint32_t i = 0; i < items; ++i) {
+    starts[i + 1] = starts[i] + container->indexes[i]->count;
+    container->indexes[i]->count = 0;  // the count of an empty index again
+  }
+  // Filled in list order, so that each group keeps the order of the input.
+  for (ListLinks *link = mark->next; link != head; link = link->next) {
+    DataValue *value = ValueOfLinks(link);
+    const std::uint32_t position = value->node.left_height;
+    QORVCFG_ASSERT(position < items, "an unindexed value keeps its item's position");
+    SortEntry &entry = entries[starts[position]++];
+    entry.node = &value->node;
+    if (!ContentOrderPrefix(value, &entry.prefix)) unordered[position] = true;
+  }
+
+  ResultCode result = Zel_OK;
+  std::uint32_t begin = 0;
+  for (std::uint32_t position = 0; position < items && result == Zel_OK; ++position) {
+    const std::uint32_t end = starts[position];  // each start moved to the group's end
+    SortEntry *group = entries + begin;
+    const std::uint32_t count = end - begin;
+    begin = end;
+    if (count == 0) continue;
+    ValueIndex *index = container->indexes[position];
+    if (!unordered[position]) {
+      if (!SortAscending(group, count)) {
+        result = Zel_EEXIST;
+        break;
+      }
+      IndexLinkAscending(index, group, count);
+      continue;
+    }
+    // Values ordered by their addresses too: one by one, in the input's order.
+    for (std::uint32_t i = 0; i < count && result == Zel_OK; ++i) {
+      result = IndexInsertNodeUnlocked(index, group[i].node);
+    }
+  }
+  platform::Free(block);
+  return result;
+}
+
+}  // namespace qorvcfg
