@@ -225,12 +225,12 @@ ResultCode ContainerInsertValueNearEnd(DataContainer *container, std::uint32_t p
   return Zel_OK;
 }
 
-void ContainerLinkUnindexed(DataContainer *container, std::uint32_t position, DataValue *value) {
+ResultCode ContainerLinkUnindexed(DataContainer *container, std::uint32_t position,
+                                  DataValue *value, PendingValues *pending) {
   LinkValue(container, value);
   MoveTextInline(&value->record);
   value->node = ValueIndexNode{};
-  value->node.left_height = position;
-  container->indexes[position]->count += 1;
+  return PendingAdd(pending, value, position) ? Zel_OK : Zel_ENOMEM;
 }
 
 ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,

@@ -110,18 +110,17 @@ struct LoadOptions {
   bool empty_top;             // a failure empties the top container too
   bool borrowed;              // the nodes' texts are not theirs to give
   HeldValue *held = nullptr;  // nodes is one node, made but left for the caller
-  // Values of the top container are linked without their index
-  // (ContainerLinkUnindexed), which the read fills at its end.
-  bool unindexed_top = false;
+  // Values of the top container are linked without their index and added
+  // here (ContainerLinkUnindexed); the read fills the indexes at its end.
+  PendingValues *pending = nullptr;
   ReadDiagnostics *spans = nullptr;  // each value linked is reported with its element
 };
 
 // Inserts a value into level's container, or only links it there.
 ResultCode InsertOrLink(DataContainer *container, std::uint32_t position, DataValue *value,
-                        bool unindexed) {
-  if (!unindexed) return ContainerInsertValue(container, position, value);
-  ContainerLinkUnindexed(container, position, value);
-  return Zel_OK;
+                        PendingValues *pending) {
+  if (pending == nullptr) return ContainerInsertValue(container, position, value);
+  return ContainerLinkUnindexed(container, position, value, pending);
 }
 
 // Loads nodes into container, descending into structures. With held, nodes
@@ -153,7 +152,7 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
       DataContainer *parent = stack.Top().container;
       const ResultCode result =
           InsertOrLink(parent, static_cast<std::uint32_t>(done.owner_position), value,
-                       options.unindexed_top && stack.Size() == 1);
+                       stack.Size() == 1 ? options.pending : nullptr);
       if (result != Zel_OK) {
         ValueRelease(value);
         return Unwind(&stack, result, empty_top);
@@ -195,7 +194,7 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
     }
     if (result == Zel_OK) {
       result = InsertOrLink(level.container, static_cast<std::uint32_t>(position), value,
-                            options.unindexed_top && stack.Size() == 1);
+                            stack.Size() == 1 ? options.pending : nullptr);
     }
     if (result != Zel_OK) {
       ValueRelease(value);
@@ -228,6 +227,7 @@ class RootLoader {
   RootLoader &operator=(const RootLoader &) = delete;
   ~RootLoader() {
     platform::Free(values_);
+    PendingRelease(&pending_);
     NodeSourceRelease(&nodes_);
   }
 
@@ -260,7 +260,10 @@ class RootLoader {
     platform::Free(values_);
     values_ = nullptr;
     capacity_ = used_ = 0;
-    return mode_ == Mode::kAtEnd ? ContainerIndexLinkedValues(container_, mark_) : Zel_OK;
+    const ResultCode result =
+        mode_ == Mode::kAtEnd ? ContainerIndexPending(container_, pending_) : Zel_OK;
+    PendingRelease(&pending_);
+    return result;
   }
 
  private:
@@ -343,7 +346,7 @@ class RootLoader {
     mode_ = Mode::kAtEnd;
     for (std::uint32_t i = 0; i < container_->count; ++i) IndexLetGo(container_->indexes[i], i);
     bool repeated = false;
-    if (!MakeTable() || !FindInTable(node, offset, &repeated)) {
+    if (!PendLinked() || !MakeTable() || !FindInTable(node, offset, &repeated)) {
       ValueRelease(held.value);
       failed_ = Zel_ENOMEM;
       return false;
@@ -352,13 +355,25 @@ class RootLoader {
       ValueRelease(held.value);
       return true;
     }
-    ContainerLinkUnindexed(container_, held.position, held.value);
-    if (hashed_ && !Keep(held.value, hash_, kNoOffset)) {
+    if (ContainerLinkUnindexed(container_, held.position, held.value, &pending_) != Zel_OK ||
+        (hashed_ && !Keep(held.value, hash_, kNoOffset))) {
       failed_ = Zel_ENOMEM;
       return false;
     }
     loaded_ = true;
     return false;
+  }
+
+  // Adds every value linked so far, each let go by its index (IndexLetGo
+  // left its item's position in its node), to the pending values; false when
+  // their array could not grow.
+  [[nodiscard]] bool PendLinked() {
+    const ListLinks *head = ListHead(container_);
+    for (ListLinks *link = mark_->next; link != head; link = link->next) {
+      DataValue *value = ValueOfLinks(link);
+      if (!PendingAdd(&pending_, value, value->node.left_height)) return false;
+    }
+    return true;
   }
 
   // Puts every value of this read in the table; false when the table could
@@ -426,7 +441,7 @@ class RootLoader {
     const ResultCode result = LoadNodes(node, container_, pool_,
                                         {.empty_top = false,
                                          .borrowed = true,
-                                         .unindexed_top = mode_ == Mode::kAtEnd,
+                                         .pending = mode_ == Mode::kAtEnd ? &pending_ : nullptr,
                                          .spans = spans_});
     ReleaseNodeList(node, &nodes_);
     if (result != Zel_OK) {
@@ -482,6 +497,7 @@ class RootLoader {
   std::uint64_t hash_ = 0;
   bool hashed_ = false;
   Mode mode_;
+  PendingValues pending_;  // Mode::kAtEnd: the values waiting for their index
   // What FindEqual left for Take: a failure, or the node's value loaded.
   ResultCode failed_ = Zel_OK;
   bool loaded_ = false;

@@ -5,6 +5,7 @@
 // them one by one would descend through the index for each, and on data in
 // no order every step of such a descent is a cache miss.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/assert.h"
 #include "platform/platform.h"
@@ -47,42 +48,64 @@ bool SortAscending(SortEntry *entries, std::uint32_t count) {
 
 }  // namespace
 
-ResultCode ContainerIndexLinkedValues(DataContainer *container, const ListLinks *mark) {
-  const ListLinks *head = ListHead(container);
+bool PendingAdd(PendingValues *pending, DataValue *value, std::uint32_t position) {
+  if (pending->count == pending->capacity) {
+    const std::size_t grown = pending->capacity == 0 ? 256 : pending->capacity * 2;
+    auto *entries = static_cast<PendingValue *>(platform::Allocate(grown * sizeof(PendingValue)));
+    if (entries == nullptr) return false;
+    if (pending->count != 0) {
+      std::memcpy(entries, pending->entries, pending->count * sizeof(PendingValue));
+    }
+    platform::Free(pending->entries);
+    pending->entries = entries;
+    pending->capacity = grown;
+  }
+  PendingValue &entry = pending->entries[pending->count++];
+  entry.node = &value->node;
+  entry.position = position;
+  entry.prefix = 0;
+  entry.ordered = ContentOrderPrefix(value, &entry.prefix);
+  return true;
+}
+
+void PendingRelease(PendingValues *pending) {
+  platform::Free(pending->entries);
+  *pending = PendingValues{};
+}
+
+ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &pending) {
   const std::uint32_t items = container->count;
-  std::size_t total = 0;
-  for (std::uint32_t i = 0; i < items; ++i) total += container->indexes[i]->count;
+  const std::size_t total = pending.count;
   if (total == 0) return Zel_OK;
   // One block: the entries grouped by item, where each item's group starts,
   // and whether all its values order by their contents.
   const std::size_t bytes =
-      sizeof(SortEntry) * total + sizeof(std::uint32_t) * (items + 1) + sizeof(bool) * items;
+      sizeof(SortEntry) * total + sizeof(std::size_t) * (items + 1) + sizeof(bool) * items;
   void *block = platform::AllocateZeroed(bytes);
   if (block == nullptr) return Zel_ENOMEM;
   auto *entries = static_cast<SortEntry *>(block);
-  auto *starts = reinterpret_cast<std::uint32_t *>(entries + total);
+  auto *starts = reinterpret_cast<std::size_t *>(entries + total);
   auto *unordered = reinterpret_cast<bool *>(starts + items + 1);
 
-  for (std::uint32_t i = 0; i < items; ++i) {
-    starts[i + 1] = starts[i] + container->indexes[i]->count;
-    container->indexes[i]->count = 0;  // the count of an empty index again
+  for (std::size_t i = 0; i < total; ++i) {
+    const PendingValue &value = pending.entries[i];
+    QORVCFG_ASSERT(value.position < items, "a pending value's item is in the container");
+    starts[value.position + 1] += 1;
+    if (!value.ordered) unordered[value.position] = true;
   }
-  // Filled in list order, so that each group keeps the order of the input.
-  for (ListLinks *link = mark->next; link != head; link = link->next) {
-    DataValue *value = ValueOfLinks(link);
-    const std::uint32_t position = value->node.left_height;
-    QORVCFG_ASSERT(position < items, "an unindexed value keeps its item's position");
-    SortEntry &entry = entries[starts[position]++];
-    entry.node = &value->node;
-    if (!ContentOrderPrefix(value, &entry.prefix)) unordered[position] = true;
+  for (std::uint32_t i = 0; i < items; ++i) starts[i + 1] += starts[i];
+  // Grouped in the order the values were linked, the input's order.
+  for (std::size_t i = 0; i < total; ++i) {
+    const PendingValue &value = pending.entries[i];
+    entries[starts[value.position]++] = SortEntry{value.prefix, value.node};
   }
 
   ResultCode result = Zel_OK;
-  std::uint32_t begin = 0;
+  std::size_t begin = 0;
   for (std::uint32_t position = 0; position < items && result == Zel_OK; ++position) {
-    const std::uint32_t end = starts[position];  // each start moved to the group's end
+    const std::size_t end = starts[position];  // each start moved to the group's end
     SortEntry *group = entries + begin;
-    const std::uint32_t count = end - begin;
+    const auto count = static_cast<std::uint32_t>(end - begin);
     begin = end;
     if (count == 0) continue;
     ValueIndex *index = container->indexes[position];

@@ -116,19 +116,37 @@ void ValueRelease(DataValue *value);
 [[nodiscard]] ResultCode ContainerInsertValueNearEnd(DataContainer *container,
                                                      std::uint32_t position, DataValue *value,
                                                      bool *placed);
-// Links a loaded value at the end of the container's list and leaves it out
-// of its index, for a read that indexes its values at its end; until then
-// the value's node holds position in left_height, and the index's count
-// counts the values waiting for it.
-void ContainerLinkUnindexed(DataContainer *container, std::uint32_t position, DataValue *value);
-// Puts every value linked after mark, each linked by ContainerLinkUnindexed,
-// into its item's index, all of which were empty: the values of an item that
-// all order by their contents are sorted and linked at once, others are
-// inserted one by one in list order. Zel_ENOMEM when no room for the sort
-// could be had, Zel_EEXIST when two values compare equal; either leaves some
-// values out of their indexes, and the read then empties the container.
-[[nodiscard]] ResultCode ContainerIndexLinkedValues(DataContainer *container,
-                                                    const ListLinks *mark);
+// The values a read linked without their index, in the order it linked
+// them, each with what sorting it needs, taken while the value was fresh in
+// the cache. Owns its array.
+struct PendingValue {
+  std::uint64_t prefix;  // ContentOrderPrefix, when ordered
+  ValueIndexNode *node;
+  std::uint32_t position;  // of the value's item in the container
+  bool ordered;            // the value orders by its contents
+};
+struct PendingValues {
+  PendingValue *entries = nullptr;
+  std::size_t count = 0;
+  std::size_t capacity = 0;
+};
+// Adds a value linked at the top; false when the array could not grow.
+[[nodiscard]] bool PendingAdd(PendingValues *pending, DataValue *value, std::uint32_t position);
+void PendingRelease(PendingValues *pending);
+// Links a loaded value at the end of the container's list and adds it to
+// pending instead of its index, for a read that indexes its values at its
+// end. Zel_ENOMEM when pending could not grow: the value is linked all the
+// same, and the read then empties the container.
+[[nodiscard]] ResultCode ContainerLinkUnindexed(DataContainer *container, std::uint32_t position,
+                                                DataValue *value, PendingValues *pending);
+// Puts every pending value into its item's index, all of which were empty:
+// the values of an item that all order by their contents are sorted and
+// linked at once, others are inserted one by one in the order they were
+// linked. Zel_ENOMEM when no room for the sort could be had, Zel_EEXIST when
+// two values compare equal; either leaves some values out of their indexes,
+// and the read then empties the container.
+[[nodiscard]] ResultCode ContainerIndexPending(DataContainer *container,
+                                               const PendingValues &pending);
 // The same for a value that a host may hold texts of: nothing moves.
 [[nodiscard]] ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
                                                   DataValue *value);

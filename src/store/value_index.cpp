@@ -558,6 +558,7 @@ void IndexLetGo(ValueIndex *index, std::uint32_t mark) {
     node->left_height = mark;  // Successor reads links only
   }
   index->root = nullptr;
+  index->count = 0;
   index->flags &= ~(kIndexLastAtGreatest | kIndexLastAtLeast);
 }
 

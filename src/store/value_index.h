@@ -100,9 +100,9 @@ void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::u
 [[nodiscard]] ResultCode IndexInsertNodeNearEnd(ValueIndex *index, ValueIndexNode *node,
                                                 bool *placed);
 // Empties a store index without unlinking its nodes one by one: each node's
-// left_height is set to mark, its other fields left as they are, and count
-// keeps the number of nodes let go, for a caller that relinks them all
-// (IndexLinkAscending). For a read only: no lock.
+// left_height is set to mark and its other fields are left as they are, for
+// a caller that relinks them all (IndexLinkAscending). For a read only: no
+// lock.
 void IndexLetGo(ValueIndex *index, std::uint32_t mark);
 // Removes exactly this node, which must be in this index, whatever the values
 // compare; its links are cleared.
