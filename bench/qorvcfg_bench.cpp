@@ -385,25 +385,29 @@ void ScalingRows(const std::vector<std::size_t> &sizes, Order order, double low,
   std::fflush(stdout);
 }
 
-void MemoryRows(const DataText &data) {
+void MemoryRows(const DataText &data, const char *order) {
   ConfigHandle *handle = NewHandle();
   Tracker tracker;
   MustRead(data.text, handle);
   tracker.Stop();
   const double values = static_cast<double>(data.values);
+  char allocations[96], beyond[96], live[96];
+  std::snprintf(allocations, sizeof allocations, "allocations per loaded value (%s)", order);
+  std::snprintf(beyond, sizeof beyond, "read memory beyond the kept values, per input byte (%s)",
+                order);
+  std::snprintf(live, sizeof live, "live heap per value after the read (%s)", order);
   if (Tracker::kAvailable) {
-    PrintValue("allocations per loaded value", static_cast<double>(tracker.Allocations()) / values,
-               4, "", " (aim <= 2)");
-    PrintValue("read memory beyond the kept values, per input byte",
+    PrintValue(allocations, static_cast<double>(tracker.Allocations()) / values, 4, "",
+               " (aim <= 2)");
+    PrintValue(beyond,
                static_cast<double>(tracker.Peak() - tracker.InUse()) /
                    static_cast<double>(data.text.size()),
                1.5, " B");
-    PrintValue("live heap per value after the read", static_cast<double>(tracker.InUse()) / values,
-               200, " B");
+    PrintValue(live, static_cast<double>(tracker.InUse()) / values, 200, " B");
   } else {
-    PrintSkipped("allocations per loaded value", Tracker::kNotCounted);
-    PrintSkipped("read memory beyond the kept values, per input byte", Tracker::kNotCounted);
-    PrintSkipped("live heap per value after the read", Tracker::kNotCounted);
+    PrintSkipped(allocations, Tracker::kNotCounted);
+    PrintSkipped(beyond, Tracker::kNotCounted);
+    PrintSkipped(live, Tracker::kNotCounted);
   }
   Destroy(handle);
 }
@@ -780,6 +784,7 @@ int main(int argc, char **argv) {
   {
     const DataText shuffled = MakeData(structures, structures, Order::kShuffled);
     ReadRows(shuffled, "shuffled", 3);
+    MemoryRows(shuffled, "shuffled");
   }
   ReadRows(data, "ascending", 2.5);
   SmallFileRow();
@@ -787,7 +792,7 @@ int main(int argc, char **argv) {
                                                : std::vector<std::size_t>{10000, 100000, 1000000};
   ScalingRows(sizes, Order::kAscending, 0.75, 1.25);
   ScalingRows(sizes, Order::kShuffled, 0, 1.5);
-  MemoryRows(data);
+  MemoryRows(data, "ascending");
   DestroyRows(data);
   ChangeRows(quick ? 20000 : 100000);
   WriteRows(data);

@@ -5,6 +5,7 @@
 // them one by one would descend through the index for each, and on data in
 // no order every step of such a descent is a cache miss.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "platform/assert.h"
@@ -46,30 +47,46 @@ bool SortAscending(SortEntry *entries, std::uint32_t count) {
   return true;
 }
 
+// While a value waits, its node holds what sorting it needs, noted while the
+// value was fresh in the cache: its item's position, whether it orders by
+// its contents, and its prefix in the bytes of the parent and left links.
+static_assert(offsetof(ValueIndexNode, left) == offsetof(ValueIndexNode, parent) + sizeof(void *) &&
+                  2 * sizeof(void *) >= sizeof(std::uint64_t),
+              "a prefix fits in a node's parent and left links");
+void NotePending(ValueIndexNode *node, std::uint32_t position, const DataValue *value) {
+  std::uint64_t prefix = 0;
+  const bool ordered = ContentOrderPrefix(value, &prefix);
+  *node = ValueIndexNode{};
+  std::memcpy(&node->parent, &prefix, sizeof prefix);
+  node->left_height = position;
+  node->right_height = ordered ? 1 : 0;
+}
+
+std::uint64_t PendingPrefix(const ValueIndexNode *node) {
+  std::uint64_t prefix = 0;
+  std::memcpy(&prefix, &node->parent, sizeof prefix);
+  return prefix;
+}
+
 }  // namespace
 
 bool PendingAdd(PendingValues *pending, DataValue *value, std::uint32_t position) {
   if (pending->count == pending->capacity) {
     const std::size_t grown = pending->capacity == 0 ? 256 : pending->capacity * 2;
-    auto *entries = static_cast<PendingValue *>(platform::Allocate(grown * sizeof(PendingValue)));
-    if (entries == nullptr) return false;
-    if (pending->count != 0) {
-      std::memcpy(entries, pending->entries, pending->count * sizeof(PendingValue));
-    }
-    platform::Free(pending->entries);
-    pending->entries = entries;
+    auto **nodes = static_cast<ValueIndexNode **>(platform::Allocate(grown * sizeof(void *)));
+    if (nodes == nullptr) return false;
+    if (pending->count != 0) std::memcpy(nodes, pending->nodes, pending->count * sizeof(void *));
+    platform::Free(pending->nodes);
+    pending->nodes = nodes;
     pending->capacity = grown;
   }
-  PendingValue &entry = pending->entries[pending->count++];
-  entry.node = &value->node;
-  entry.position = position;
-  entry.prefix = 0;
-  entry.ordered = ContentOrderPrefix(value, &entry.prefix);
+  NotePending(&value->node, position, value);
+  pending->nodes[pending->count++] = &value->node;
   return true;
 }
 
 void PendingRelease(PendingValues *pending) {
-  platform::Free(pending->entries);
+  platform::Free(pending->nodes);
   *pending = PendingValues{};
 }
 
@@ -86,18 +103,21 @@ ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &
   auto *entries = static_cast<SortEntry *>(block);
   auto *starts = reinterpret_cast<std::size_t *>(entries + total);
   auto *unordered = reinterpret_cast<bool *>(starts + items + 1);
-
+  // The nodes lie all over the pool: each is fetched some steps ahead, so
+  // that the misses overlap.
+  constexpr std::size_t kAhead = 16;
   for (std::size_t i = 0; i < total; ++i) {
-    const PendingValue &value = pending.entries[i];
-    QORVCFG_ASSERT(value.position < items, "a pending value's item is in the container");
-    starts[value.position + 1] += 1;
-    if (!value.ordered) unordered[value.position] = true;
+    if (i + kAhead < total) __builtin_prefetch(pending.nodes[i + kAhead]);
+    const ValueIndexNode *node = pending.nodes[i];
+    QORVCFG_ASSERT(node->left_height < items, "a pending value's item is in the container");
+    starts[node->left_height + 1] += 1;
+    if (node->right_height == 0) unordered[node->left_height] = true;
   }
   for (std::uint32_t i = 0; i < items; ++i) starts[i + 1] += starts[i];
   // Grouped in the order the values were linked, the input's order.
   for (std::size_t i = 0; i < total; ++i) {
-    const PendingValue &value = pending.entries[i];
-    entries[starts[value.position]++] = SortEntry{value.prefix, value.node};
+    ValueIndexNode *node = pending.nodes[i];
+    entries[starts[node->left_height]++] = SortEntry{PendingPrefix(node), node};
   }
 
   ResultCode result = Zel_OK;

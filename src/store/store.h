@@ -116,17 +116,12 @@ void ValueRelease(DataValue *value);
 [[nodiscard]] ResultCode ContainerInsertValueNearEnd(DataContainer *container,
                                                      std::uint32_t position, DataValue *value,
                                                      bool *placed);
-// The values a read linked without their index, in the order it linked
-// them, each with what sorting it needs, taken while the value was fresh in
-// the cache. Owns its array.
-struct PendingValue {
-  std::uint64_t prefix;  // ContentOrderPrefix, when ordered
-  ValueIndexNode *node;
-  std::uint32_t position;  // of the value's item in the container
-  bool ordered;            // the value orders by its contents
-};
+// The nodes of the values a read linked without their index, in the order
+// it linked them; each node holds its item's position in left_height until
+// the index takes it. Owns its array, a pointer a value: a read of data in no
+// order holds it beside its table of hashes and its input.
 struct PendingValues {
-  PendingValue *entries = nullptr;
+  ValueIndexNode **nodes = nullptr;
   std::size_t count = 0;
   std::size_t capacity = 0;
 };
