@@ -107,9 +107,9 @@ struct HeldValue {
 };
 
 struct LoadOptions {
-  bool empty_top;             // a failure empties the top container too
-  bool borrowed;              // the nodes' texts are not theirs to give
-  HeldValue *held = nullptr;  // nodes is one node, made but left for the caller
+  bool empty_top;                    // a failure empties the top container too
+  bool borrowed;                     // the nodes' texts are not theirs to give
+  HeldValue *held = nullptr;         // nodes is one node, made but left for the caller
   ReadDiagnostics *spans = nullptr;  // each value linked is reported with its element
 };
 
@@ -218,9 +218,7 @@ class RootLoader {
     NodeSourceRelease(&nodes_);
   }
 
-  [[nodiscard]] RootNodeSink Sink() {
-    return RootNodeSink{this, &FindEqualThunk, &TakeThunk, &nodes_};
-  }
+  [[nodiscard]] RootNodeSink Sink() { return RootNodeSink{this, &OfferThunk, &TakeThunk, &nodes_}; }
   [[nodiscard]] ResultCode Failure() const { return failure_; }
 
   // Takes out every value this read linked; the container is as before it.
@@ -252,14 +250,16 @@ class RootLoader {
   }
   [[nodiscard]] std::uint32_t *Offsets() const { return Checks() + capacity_; }
 
-  static bool FindEqualThunk(void *self, const ConvertedNode *node, std::uint32_t *offset) {
-    return static_cast<RootLoader *>(self)->FindEqual(node, offset);
+  static bool OfferThunk(void *self, const ConvertedNode *node, std::uint32_t *offset) {
+    return static_cast<RootLoader *>(self)->Offer(node, offset);
   }
   static ResultCode TakeThunk(void *self, ConvertedNode *node) {
     return static_cast<RootLoader *>(self)->Take(node);
   }
 
-  bool FindEqual(const ConvertedNode *node, std::uint32_t *offset) {
+  // Whether an earlier sibling equals node. Through the index this loads the
+  // node's value and inserts it: Take then only releases the node.
+  bool Offer(const ConvertedNode *node, std::uint32_t *offset) {
     if (by_index_) return LoadThroughIndex(const_cast<ConvertedNode *>(node), offset);
     bool repeated = false;
     // A repeat that cannot be decided for want of memory fails loading, as
@@ -397,15 +397,14 @@ class RootLoader {
     const bool hashed = hashed_node_ == node ? hashed_ : HashNode(node, &hash);
     hashed_node_ = nullptr;
     const std::uint32_t offset = node->offset;
-    result = LoadNodes(node, container_, pool_,
-                       {.empty_top = false, .borrowed = true, .spans = spans_});
+    result =
+        LoadNodes(node, container_, pool_, {.empty_top = false, .borrowed = true, .spans = spans_});
     ReleaseNodeList(node, &nodes_);
     if (result != Zel_OK) {
       failure_ = result;
       return result;
     }
-    if (hashed &&
-        !Keep(ValueOfLinks(ListHead(container_)->prev), hash, offset)) {
+    if (hashed && !Keep(ValueOfLinks(ListHead(container_)->prev), hash, offset)) {
       failure_ = Zel_ENOMEM;
       return Zel_ENOMEM;
     }
@@ -450,11 +449,11 @@ class RootLoader {
   const DataValue **values_ = nullptr;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
-  const ConvertedNode *hashed_node_ = nullptr;  // the node FindEqual last hashed
+  const ConvertedNode *hashed_node_ = nullptr;  // the node Offer last hashed
   std::uint64_t hash_ = 0;
   bool hashed_ = false;
   bool by_index_;  // the item's index tells equal siblings apart
-  // What FindEqual left for Take: nothing (load the node now), a value
+  // What Offer left for Take: nothing (load the node now), a value
   // already loaded, or a failure.
   struct Taken {
     enum Kind { kNothing, kLoaded, kFailed } kind = kNothing;
