@@ -2,6 +2,7 @@
 // as separate processes on the shipped examples and on broken inputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,12 @@ namespace {
 
 const std::string kDef = std::string(QORVCFG_EXAMPLES_DIR) + "/service.def";
 const std::string kConf = std::string(QORVCFG_EXAMPLES_DIR) + "/service.conf";
+
+// The example data with one piece replaced.
+std::string Example(const std::string &from, const std::string &to) {
+  std::string text = ReadFile(kConf);
+  return text.replace(text.find(from), from.size(), to);
+}
 
 // Reading commands print exactly the expected output; failing ones name the
 // result code with the status of its kind and write nothing.
@@ -98,61 +105,6 @@ TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
   }
 }
 
-TEST(ToolTest, ItemsCheckAndHelpDescribeTheDefinitionAndTheData) {
-  const struct {
-    std::vector<std::string> args;
-    int status;
-    std::vector<const char *> parts;  // of standard output
-  } rows[] = {
-      {{"items", kDef},
-       0,
-       {"config: service\n", "  listen  ipaddr  number=any  default=0.0.0.0  required\n",
-        "  admin_port  integer  range=1024..65535  number=1  default=9901  optional  hidden\n",
-        "  log_level  enumeration  number=1  default=info  required\n",
-        "      enum warning: Errors and warnings\n",
-        "    name  string  length=1..32  number=1  default=\" \"  identifier  required\n",
-        "        description: Used only while every other server is down.\n"}},
-      {{"check", kDef, kConf},
-       0,
-       {"service.conf: loaded, nothing left out\n  listen: 2\n  port: 1\n  admin_port: 0\n",
-        "  upstream: 2\n    name: 2\n    host: 2\n    port: 2\n    weight: 2\n    backup: 1\n"}},
-      {{"check", kDef, kConf + ".missing"},
-       3,
-       {".missing: not loaded: cannot open: " QORVCFG_NO_FILE " (Zel_ESYSTEM|2 0x01400002)\n"}},
-      {{"check", kConf, kConf},
-       3,
-       {"not loaded: the definition has no items, so no data can be read"}},
-      {{"--help"}, 0, {"usage: qorvcfg COMMAND"}},
-  };
-  for (const auto &row : rows) {
-    ProgramRun run = Tool(row.args);
-    EXPECT_EQ(run.status, row.status) << run.err;
-    for (const char *part : row.parts) EXPECT_NE(run.out.find(part), std::string::npos) << part;
-  }
-  for (std::string command :
-       {"items", "doc", "show", "list", "get", "set", "add", "del", "check"}) {
-    EXPECT_EQ(Tool({command, "--help"}).out.rfind("usage: qorvcfg " + command, 0), 0u) << command;
-    EXPECT_EQ(Tool({"help", command}).out, Tool({command, "--help"}).out) << command;
-  }
-}
-
-// The rest of the example comes back byte for byte; values as typed.
-TEST(ToolTest, SetWritesOnlyTheChangedValuesInPlace) {
-  const std::string out = TempPath("out.conf");
-  ProgramRun run = Tool({"set", kDef, kConf, "port=0x20FB", "tls=true", "server_name=edge 1",
-                         "upstream[beta]/weight=+5", "admin_port=9000", "-o", out});
-  ASSERT_EQ(run.status, 0) << run.err;
-  std::string expected = ReadFile(kConf);
-  const std::pair<std::string, std::string> changes[] = {
-      {"<port>8080<", "<port>0x20FB<"},  // the first one is the top-level port
-      {"<tls>FALSE", "<tls>true"},
-      {"relay.example.net", "edge 1"},
-      {"<weight>1<", "<weight>+5<"},
-      {"</upstream>\n</config>", "</upstream>\n  <admin_port>9000</admin_port>\n</config>"}};
-  for (const auto &[from, to] : changes) expected.replace(expected.find(from), from.size(), to);
-  EXPECT_EQ(ReadFile(out), expected);
-}
-
 TEST(ToolTest, AddAndDelEditTheFileInPlaceWithoutLeftovers) {
   const std::string directory = TempPath("dir");
   std::filesystem::create_directories(directory);
@@ -200,20 +152,15 @@ TEST(ToolTest, ExampleHostChangesThePortAndAddsAnUpstream) {
 // A file that reading cuts short is never written over: the edit is refused
 // and the bytes stay as they were; --force writes what was kept.
 TEST(ToolTest, EditsRefuseAFileThatReadingCutShort) {
-  const std::string good = ReadFile(kConf);
-  auto replaced = [&](const std::string &from, const std::string &to) {
-    std::string text = good;
-    return text.replace(text.find(from), from.size(), to);
-  };
   const struct {
     const char *name;
     std::string bytes;
     const char *kind;  // of the first mistake check reports
   } rows[] = {
-      {"a typo", replaced("<tls>FALSE</tls>", "<tsl>FALSE</tsl>"), "unknown_element"},
-      {"a comment", replaced("  <port>8080</port>", "  <!-- <port>8080</port> -->"), "comment_tag"},
-      {"an unclosed tag", replaced("<tls>FALSE</tls>", "<tls>FALSE"), "unclosed_element"},
-      {"a value that does not convert", replaced("<tls>FALSE</tls>", "<tls>1</tls>"),
+      {"a typo", Example("<tls>FALSE</tls>", "<tsl>FALSE</tsl>"), "unknown_element"},
+      {"a comment", Example("  <port>8080</port>", "  <!-- <port>8080</port> -->"), "comment_tag"},
+      {"an unclosed tag", Example("<tls>FALSE</tls>", "<tls>FALSE"), "unclosed_element"},
+      {"a value that does not convert", Example("<tls>FALSE</tls>", "<tls>1</tls>"),
        "not_converted"},
       {"JSON", "{\"port\": 8080}\n", "no_root"},
       {"nothing", "", "no_root"},
@@ -294,38 +241,86 @@ bool IsJsonDocument(const std::string &text) {
   return value() && (space(), at == text.size());
 }
 
-TEST(ToolTest, JsonOutputIsOneDocumentWithEscapedTexts) {
+// What items, check and the JSON views print: each row's parts of standard
+// output; JSON output is one document, with its texts escaped. A definition
+// alone gets every repair with its position, and what makes every read of
+// data fail, in plain words.
+TEST(ToolTest, ItemsCheckAndJsonPrintTheDefinitionAndTheData) {
   const std::string data = TempPath("odd.conf");
   WriteFile(
       data,
       "<config>\n  <server_name>a\"b\\c\td\x80xyz\xC3\xA9</server_name>\n  <port>0x10</port>\n"
       "  <upstream><name>x</name><host>h</host></upstream>\n</config>\n");
+  const std::string definition = TempPath("bad.def");
+  WriteFile(definition,
+            "<config_define><name>x</name>\n"
+            "<item><name>a</name><type>integer</type></item>\n"
+            "<item><name>a</name><type>integer</type></item>\n"
+            "<item><name>s</name><type>structure</type></item>\n"
+            "</config_define>\n");
   const struct {
     std::vector<std::string> args;
-    std::vector<const char *> parts;
+    int status;
+    std::vector<std::string> parts;
   } rows[] = {
+      {{"items", kDef},
+       0,
+       {"config: service\n", "  listen  ipaddr  number=any  default=0.0.0.0  required\n",
+        "  admin_port  integer  range=1024..65535  number=1  default=9901  optional  hidden\n",
+        "  log_level  enumeration  number=1  default=info  required\n",
+        "      enum warning: Errors and warnings\n",
+        "    name  string  length=1..32  number=1  default=\" \"  identifier  required\n",
+        "        description: Used only while every other server is down.\n"}},
+      {{"check", kDef, kConf},
+       0,
+       {"service.conf: loaded, nothing left out\n  listen: 2\n  port: 1\n  admin_port: 0\n",
+        "  upstream: 2\n    name: 2\n    host: 2\n    port: 2\n    weight: 2\n    backup: 1\n"}},
+      {{"check", kDef, kConf + ".missing"},
+       3,
+       {".missing: not loaded: cannot open: " QORVCFG_NO_FILE " (Zel_ESYSTEM|2 0x01400002)\n"}},
+      {{"--help"}, 0, {"usage: qorvcfg COMMAND"}},
+      {{"check", definition},
+       3,
+       {definition + ":3:1: item: equal to an earlier sibling (the earlier one is at line 2, "
+                     "column 1)\n",
+        definition + ": structure s of the definition has no child items, so no data can be read\n",
+        "loaded with 2 problems"}},
+      {{"check", definition, "--json"}, 3, {"\"kind\":\"unreadable_definition\""}},
+      {{"check", kDef}, 0, {"service.def: loaded, 13 items, nothing left out\n"}},
+      {{"items", definition}, 3, {"  s  structure"}},
       {{"show", kDef, data, "--json"},
+       0,
        {"\"server_name\":[\"a\\\"b\\\\c\\td\\ufffdxyz\xC3\xA9\"]", "\"port\":[16]", "\"tls\":[]",
         "\"upstream\":[{\"name\":[\"x\"],\"host\":[\"h\"],\"port\":[],"}},
-      {{"get", kDef, kConf, "upstream", "--json"}, {"[{\"name\":[\"beta\"]", "\"backup\":[true]}"}},
-      {{"get", kDef, kConf, "listen", "--json"}, {"[\"::\",\"0.0.0.0\"]"}},
-      {{"get", kDef, kConf, "admin_port", "--json"}, {"[{\"value\":9901,\"default\":true}]"}},
+      {{"get", kDef, kConf, "upstream", "--json"},
+       0,
+       {"[{\"name\":[\"beta\"]", "\"backup\":[true]}"}},
+      {{"get", kDef, kConf, "listen", "--json"}, 0, {"[\"::\",\"0.0.0.0\"]"}},
+      {{"get", kDef, kConf, "admin_port", "--json"}, 0, {"[{\"value\":9901,\"default\":true}]"}},
       {{"show", kDef, kConf, "--json", "--effective"},
+       0,
        {"\"admin_port\":[{\"value\":9901,\"default\":true}]", "\"port\":[8080]",
         "\"backup\":[{\"value\":false,\"default\":true}]"}},
       {{"items", kDef, "--json"},
+       0,
        {"\"name\":\"service\"", "\"words\":[{\"word\":\"error\",\"text\":\"Errors only\"}",
         "\"type\":\"structure\",\"number\":0,"}},
       {{"check", kDef, data, "--json"},
+       0,
        {"\"loaded\":true", "\"result\":\"Zel_OK 0x00000000\"", "\"upstream/port\":0"}},
       {{"check", kDef, kConf + ".missing", "--json"},
+       3,
        {"\"loaded\":false", "cannot open: " QORVCFG_NO_FILE}},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::PrintToString(row.args));
     ProgramRun run = Tool(row.args);
-    EXPECT_TRUE(IsJsonDocument(run.out)) << run.out;
-    for (const char *part : row.parts) EXPECT_NE(run.out.find(part), std::string::npos) << run.out;
+    EXPECT_EQ(run.status, row.status) << run.err;
+    const bool json = std::count(row.args.begin(), row.args.end(), "--json") != 0;
+    EXPECT_TRUE(!json || IsJsonDocument(run.out));
+    for (const std::string &part : row.parts) {
+      EXPECT_NE(run.out.find(part), std::string::npos) << run.out;
+    }
   }
 }
 
@@ -343,10 +338,6 @@ TEST(ToolTest, CheckReportsEachMistakeAtItsElement) {
             "  <listen>0.0.0.0</listen>\n"
             "  <upstream><bogus>1</bogus></upstream>\n"
             "</config>\n");
-  const std::string definition = TempPath("typo.def");
-  WriteFile(definition,
-            "<config_define>\n  <name>t</name>\n  <item>\n    <name>a</name>\n"
-            "    <type>integr</type>\n  </item>\n</config_define>\n");
   const struct {
     std::string file;
     int line, column;
@@ -371,76 +362,27 @@ TEST(ToolTest, CheckReportsEachMistakeAtItsElement) {
         "\n" + row.file + ":" + std::to_string(row.line) + ":" + std::to_string(row.column) + ": ";
     EXPECT_NE(("\n" + text.out).find(line), std::string::npos) << text.out;
   }
-  ProgramRun typo = Tool({"check", definition, data, "--json"});
-  EXPECT_NE(
-      typo.out.find("\"line\":5,\"column\":5,\"kind\":\"not_converted\",\"element\":\"type\""),
-      std::string::npos)
-      << typo.out;
-  EXPECT_NE(typo.out.find("\"line\":3,\"column\":3,\"kind\":\"unknown_type\""), std::string::npos)
-      << typo.out;
-}
-
-// A definition alone: every repair with its position, and what makes every
-// read of data fail, in plain words.
-TEST(ToolTest, CheckOfADefinitionNamesEachProblem) {
-  const std::string definition = TempPath("bad.def");
-  WriteFile(definition,
-            "<config_define><name>x</name>\n"
-            "<item><name>a</name><type>integer</type></item>\n"
-            "<item><name>a</name><type>integer</type></item>\n"
-            "<item><name>s</name><type>structure</type></item>\n"
-            "</config_define>\n");
-  const struct {
-    std::vector<std::string> args;
-    int status;
-    std::vector<std::string> parts;
-  } rows[] = {
-      {{"check", definition},
-       3,
-       {definition + ":3:1: item: equal to an earlier sibling (the earlier one is at line 2, "
-                     "column 1)\n",
-        definition + ": structure s of the definition has no child items, so no data can be read\n",
-        "loaded with 2 problems"}},
-      {{"check", definition, "--json"}, 3, {"\"kind\":\"unreadable_definition\""}},
-      {{"check", kDef}, 0, {"service.def: loaded, 13 items, nothing left out\n"}},
-      {{"items", definition}, 3, {"  s  structure"}},
-      {{"check", kConf}, 3, {"the definition has no items"}},
-  };
-  for (const auto &row : rows) {
-    SCOPED_TRACE(testing::PrintToString(row.args));
-    ProgramRun run = Tool(row.args);
-    EXPECT_EQ(run.status, row.status) << run.err;
-    for (const std::string &part : row.parts) {
-      EXPECT_NE(run.out.find(part), std::string::npos) << run.out;
-    }
-  }
 }
 
 // Each kind of warning of a strict check alone makes it fail, at its element.
 TEST(ToolTest, StrictCheckWarnsOfEachLikelyMistake) {
-  const std::string good = ReadFile(kConf);
-  auto replaced = [&](const std::string &from, const std::string &to) {
-    std::string text = good;
-    return text.replace(text.find(from), from.size(), to);
-  };
   const struct {
     std::string bytes;
     const char *line;  // part of the warning's line
   } rows[] = {
-      {replaced("<config>", "<cfg>").replace(good.size() - 10, 9, "</cfg>"),
+      {Example("<config>", "<cfg>").replace(ReadFile(kConf).size() - 10, 9, "</cfg>"),
        ":1:1: warning: the root element is cfg, not config"},
-      {replaced("<port>8080</port>", "<port>0443</port>"),
+      {Example("<port>8080</port>", "<port>0443</port>"),
        ":4:3: warning: port: '0443' has a leading zero and reads as octal, 291"},
-      {replaced("<port>8080</port>", ""),
+      {Example("<port>8080</port>", ""),
        ":1:1: warning: the top level: required item port has no value"},
-      {replaced("<name>alpha</name>", ""), ":9:3: warning: upstream: no name, its identifier"},
-      {replaced("<host>10.0.0.11</host>", ""),
+      {Example("<name>alpha</name>", ""), ":9:3: warning: upstream: no name, its identifier"},
+      {Example("<host>10.0.0.11</host>", ""),
        ":9:3: warning: upstream: required item host has no value"},
-      {replaced("10.0.0.11", "fe80::zz"),
+      {Example("10.0.0.11", "fe80::zz"),
        ":10:5: warning: upstream/host: 'fe80::zz' reads as a host name, not as an address"},
-      {replaced("10.0.0.11", "fe80::1"),
-       ":10:5: warning: upstream/host: 'fe80::1' reads as a host"},
-      {replaced("<tls>FALSE</tls>", "<tsl>FALSE</tsl>"),
+      {Example("10.0.0.11", "fe80::1"), ":10:5: warning: upstream/host: 'fe80::1' reads as a host"},
+      {Example("<tls>FALSE</tls>", "<tsl>FALSE</tsl>"),
        ":8:3: tsl: no such item at this level; did you mean tls?"},
   };
   const std::string data = TempPath("strict.conf");
@@ -549,8 +491,8 @@ TEST(ToolTest, SystemErrorsInTheSystemsWords) {
 }
 #endif
 
-// The man page gives every command's synopsis and the exit statuses as the
-// help does.
+// Each command's help, asked either way, gives its synopsis as the man page
+// does; the man page lists the exit statuses as the help does.
 TEST(ToolTest, ManPageAgreesWithTheHelp) {
   std::string man = ReadFile(std::string(QORVCFG_TOOL_SOURCE_DIR) + "/qorvcfg.1");
   for (const char *markup : {"\\fB", "\\fR", "\\"}) {
@@ -558,9 +500,11 @@ TEST(ToolTest, ManPageAgreesWithTheHelp) {
       man.erase(at, std::strlen(markup));
     }
   }
-  for (const char *command :
+  for (std::string command :
        {"items", "doc", "show", "list", "get", "set", "add", "del", "check"}) {
     const std::string help = Tool({"help", command}).out;
+    EXPECT_EQ(Tool({command, "--help"}).out, help);
+    EXPECT_EQ(help.rfind("usage: qorvcfg " + command, 0), 0u) << help;
     const std::string synopsis = help.substr(7, help.find('\n') - 7);  // after "usage: "
     EXPECT_NE(man.find("\n" + synopsis + "\n"), std::string::npos) << synopsis;
   }
