@@ -1,5 +1,5 @@
-// Running the programs of the build (the tool, the example host) as
-// separate processes, with their status and output.
+// Running programs (the tool of the build, a shell) as separate processes,
+// with their status and output.
 #pragma once
 
 #include <cstdlib>

@@ -1,5 +1,5 @@
-// End-to-end tests of the qorvcfg tool and of the example host program, run
-// as separate processes on the shipped examples and on broken inputs.
+// End-to-end tests of the qorvcfg tool, run as separate processes on the
+// shipped examples and on broken inputs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -132,23 +132,6 @@ TEST(ToolTest, AddAndDelEditTheFileInPlaceWithoutLeftovers) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
 }
 
-TEST(ToolTest, ExampleHostChangesThePortAndAddsAnUpstream) {
-  const std::string out = TempPath("host.conf");
-  ProgramRun run = RunProgram(QORVCFG_HOST_PATH, {kDef, kConf, out});
-  ASSERT_EQ(run.status, 0) << run.err;
-  std::erase(run.out, '\r');  // a C program's text output on Windows
-  EXPECT_NE(run.out.find("upstream beta port 8081\nupstream alpha port 8080\n"), std::string::npos)
-      << run.out;
-  EXPECT_EQ(Tool({"get", kDef, out, "port"}).out, "8443\n");
-  EXPECT_EQ(Tool({"get", kDef, out, "upstream[gamma]"}).out,
-            "upstream[gamma] {\n  name = \"gamma\"\n  host = 10.0.0.13\n  port = 80\n"
-            "  weight = 2\n}\n");
-  run = RunProgram(QORVCFG_HOST_PATH, {kDef, kConf + ".missing", out + ".2"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("Zel_ConfigRead failed: 0x01400002"), std::string::npos) << run.err;
-  EXPECT_FALSE(FileExists(out + ".2"));
-}
-
 // A file that reading cuts short is never written over: the edit is refused
 // and the bytes stay as they were; --force writes what was kept.
 TEST(ToolTest, EditsRefuseAFileThatReadingCutShort) {
@@ -242,15 +225,21 @@ bool IsJsonDocument(const std::string &text) {
 }
 
 // What items, check and the JSON views print: each row's parts of standard
-// output; JSON output is one document, with its texts escaped. A definition
-// alone gets every repair with its position, and what makes every read of
-// data fail, in plain words.
+// output; JSON output is one document, with its texts escaped. Each mistake
+// is reported where its element's start tag is, with its kind and element,
+// as FILE:LINE:COL: in text. A definition alone gets every repair with its
+// position, and what makes every read of data fail, in plain words.
 TEST(ToolTest, ItemsCheckAndJsonPrintTheDefinitionAndTheData) {
   const std::string data = TempPath("odd.conf");
   WriteFile(
       data,
       "<config>\n  <server_name>a\"b\\c\td\x80xyz\xC3\xA9</server_name>\n  <port>0x10</port>\n"
       "  <upstream><name>x</name><host>h</host></upstream>\n</config>\n");
+  const std::string mistakes = TempPath("mistakes.conf");
+  WriteFile(mistakes,
+            "<config>\n  <prot>8080</prot>\n  <port>70000</port>\n  <tls>TRUE</tls>\n"
+            "  <tls>FALSE</tls>\n  <listen>0.0.0.0</listen>\n  <listen>0.0.0.0</listen>\n"
+            "  <upstream><bogus>1</bogus></upstream>\n</config>\n");
   const std::string definition = TempPath("bad.def");
   WriteFile(definition,
             "<config_define><name>x</name>\n"
@@ -311,6 +300,19 @@ TEST(ToolTest, ItemsCheckAndJsonPrintTheDefinitionAndTheData) {
       {{"check", kDef, kConf + ".missing", "--json"},
        3,
        {"\"loaded\":false", "cannot open: " QORVCFG_NO_FILE}},
+      {{"check", kDef, mistakes, "--json"},
+       3,
+       {"\"file\":\"" + mistakes +
+            "\",\"line\":2,\"column\":3,\"kind\":\"unknown_element\",\"element\":\"prot\"",
+        "\"line\":3,\"column\":3,\"kind\":\"not_converted\",\"element\":\"port\"",
+        "\"line\":5,\"column\":3,\"kind\":\"number_reached\",\"element\":\"tls\"",
+        "\"line\":7,\"column\":3,\"kind\":\"duplicate\",\"element\":\"listen\"",
+        "\"line\":8,\"column\":13,\"kind\":\"unknown_element\",\"element\":\"bogus\"",
+        "\"line\":8,\"column\":3,\"kind\":\"empty_structure\",\"element\":\"upstream\""}},
+      {{"check", kDef, mistakes},
+       3,
+       {mistakes + ":2:3: ", mistakes + ":3:3: ", mistakes + ":5:3: ", mistakes + ":7:3: ",
+        mistakes + ":8:13: ", mistakes + ":8:3: "}},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::PrintToString(row.args));
@@ -321,46 +323,6 @@ TEST(ToolTest, ItemsCheckAndJsonPrintTheDefinitionAndTheData) {
     for (const std::string &part : row.parts) {
       EXPECT_NE(run.out.find(part), std::string::npos) << run.out;
     }
-  }
-}
-
-// Each mistake is reported where its element's start tag is, with its kind
-// and element; the text form is FILE:LINE:COL: message.
-TEST(ToolTest, CheckReportsEachMistakeAtItsElement) {
-  const std::string data = TempPath("mistakes.conf");
-  WriteFile(data,
-            "<config>\n"
-            "  <prot>8080</prot>\n"
-            "  <port>70000</port>\n"
-            "  <tls>TRUE</tls>\n"
-            "  <tls>FALSE</tls>\n"
-            "  <listen>0.0.0.0</listen>\n"
-            "  <listen>0.0.0.0</listen>\n"
-            "  <upstream><bogus>1</bogus></upstream>\n"
-            "</config>\n");
-  const struct {
-    std::string file;
-    int line, column;
-    const char *kind, *element;
-  } expected[] = {
-      {data, 2, 3, "unknown_element", "prot"},   {data, 3, 3, "not_converted", "port"},
-      {data, 5, 3, "number_reached", "tls"},     {data, 7, 3, "duplicate", "listen"},
-      {data, 8, 13, "unknown_element", "bogus"}, {data, 8, 3, "empty_structure", "upstream"},
-  };
-  ProgramRun json = Tool({"check", kDef, data, "--json"});
-  ProgramRun text = Tool({"check", kDef, data});
-  EXPECT_EQ(json.status, 3);
-  EXPECT_EQ(text.status, 3);
-  for (const auto &row : expected) {
-    SCOPED_TRACE(std::to_string(row.line) + ":" + std::to_string(row.column));
-    const std::string position = "\"file\":" + std::string("\"") + row.file +
-                                 "\",\"line\":" + std::to_string(row.line) +
-                                 ",\"column\":" + std::to_string(row.column) + ",\"kind\":\"" +
-                                 row.kind + "\",\"element\":\"" + row.element + "\"";
-    EXPECT_NE(json.out.find(position), std::string::npos) << json.out;
-    const std::string line =
-        "\n" + row.file + ":" + std::to_string(row.line) + ":" + std::to_string(row.column) + ": ";
-    EXPECT_NE(("\n" + text.out).find(line), std::string::npos) << text.out;
   }
 }
 
