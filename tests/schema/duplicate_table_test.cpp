@@ -39,10 +39,10 @@ struct Siblings {
           node.descriptor = &kAddress;
           node.value.ipaddr.form = Zel_IP_FORM_NUMERIC;
           node.value.ipaddr.family = Zel_IP_FAMILY_V4;
-          node.value.ipaddr.address[0] = 10;
-          node.value.ipaddr.address[1] = static_cast<std::uint8_t>(n >> 16);
-          node.value.ipaddr.address[2] = static_cast<std::uint8_t>(n >> 8);
-          node.value.ipaddr.address[3] = static_cast<std::uint8_t>(n);
+          for (int b = 0; b < 4; ++b) {
+            node.value.ipaddr.address[b] =
+                static_cast<std::uint8_t>(b == 0 ? 10 : n >> (24 - 8 * b));
+          }
           break;
         case 2:
           node.descriptor = &kPort;
