@@ -1,5 +1,10 @@
 // End-to-end tests of the qorvcfg tool, run as separate processes on the
 // shipped examples and on broken inputs.
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12 with the sanitizers warns that <regex> copies a member of its
+// states before it is set, in any program that uses it.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -85,7 +90,6 @@ TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
       {{"show", kDef}, 2, "wrong number of arguments"},
       {edit("set", "port"), 2, "expected PATH=VALUE"},
       {{"set", kDef, kConf, "port=1", "-o", out, "-x"}, 2, "unknown option -x"},
-      {{"show", kDef, kConf, "--force"}, 2, "unknown option --force"},
       {{"items", kConf}, 3, "service.conf: the definition has no items, so no data can be read"},
       {{"--version"}, 0, "qorvcfg " QORVCFG_TOOL_VERSION "\n"},
       {get("admin_port"), 0, "9901\n"},  // the default, said on standard error
