@@ -88,7 +88,7 @@ void Accept(ConversionLevel *level, const ElementDescriptor *row, std::size_t po
   node->element = element;
   if (level->sink != nullptr) {
     std::uint32_t earlier = kNoOffset;
-    if (level->sink->find_equal(level->sink->context, node, &earlier)) {
+    if (level->sink->offer(level->sink->context, node, &earlier)) {
       if (diagnostics != nullptr) {
         ReportLeftOut(diagnostics, LeftOut::kDuplicate, element, 0, earlier);
       }

@@ -143,7 +143,6 @@ const ConvertedNode *DuplicateTable::FindEqual(const ConvertedNode *node,
   std::uint64_t h = 0;
   if (!HashNode(node, &h)) return nullptr;
   for (std::size_t i = h & (capacity - 1);; i = (i + 1) & (capacity - 1)) {
-    ++probes;
     const Slot &slot = slots[i];
     if (slot.node == nullptr) return nullptr;
     if (slot.hash == h && decides(slot.node)) return *undecided ? nullptr : slot.node;

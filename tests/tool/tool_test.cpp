@@ -1,12 +1,17 @@
-// End-to-end tests of the qorvcfg tool and of the example host program, run
-// as separate processes on the shipped examples and on broken inputs.
+// End-to-end tests of the qorvcfg tool, run as separate processes on the
+// shipped examples and on broken inputs.
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12 with the sanitizers warns that <regex> copies a member of its
+// states before it is set, in any program that uses it.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <gtest/gtest.h>
 
-#include <cctype>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -25,6 +30,12 @@ namespace {
 
 const std::string kDef = std::string(QORVCFG_EXAMPLES_DIR) + "/service.def";
 const std::string kConf = std::string(QORVCFG_EXAMPLES_DIR) + "/service.conf";
+
+// The example data with one piece replaced.
+std::string Example(const std::string &from, const std::string &to) {
+  std::string text = ReadFile(kConf);
+  return text.replace(text.find(from), from.size(), to);
+}
 
 // Reading commands print exactly the expected output; failing ones name the
 // result code with the status of its kind and write nothing.
@@ -53,7 +64,6 @@ TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
       {get("upstream[gamma]/port"), 1, "no upstream with name gamma (Zel_ENOENT 0x05300000)"},
       {get("porter"), 1,
        "no item porter at this level; did you mean port?; its items: listen, port"},
-      {get("upstream[alpha]/wieght"), 1, "did you mean weight?"},
       {get("upstream[alpha]/colour"), 1, "no item colour at this level; its items: name, host"},
       {get("port[1]"), 2, "no identifier item"},
       {get("port/x"), 2, "is no structure"},
@@ -68,7 +78,6 @@ TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
        "a<b: would not read back the same: reading ends the text at the '<'"},
       {edit("set", "server_name= x"), 5, "reading drops the leading white space"},
       {edit("add", "listen=10.0.0.0/8"), 5, "reading refuses an address with a mask; --force"},
-      {edit("add", "listen=10.0.0.0/33"), 5, "not an IPv4 or IPv6 address or a host name"},
       // Renaming onto an existing identifier must not leave two equal structures.
       {edit("set", "upstream[alpha]/name=beta"), 5, "already present (Zel_EEXIST"},
       {edit("add", "port=1"), 5, "port: already holds 1 value, its most (Zel_ERANGE"},
@@ -81,7 +90,6 @@ TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
       {{"show", kDef}, 2, "wrong number of arguments"},
       {edit("set", "port"), 2, "expected PATH=VALUE"},
       {{"set", kDef, kConf, "port=1", "-o", out, "-x"}, 2, "unknown option -x"},
-      {{"show", kDef, kConf, "--force"}, 2, "unknown option --force"},
       {{"items", kConf}, 3, "service.conf: the definition has no items, so no data can be read"},
       {{"--version"}, 0, "qorvcfg " QORVCFG_TOOL_VERSION "\n"},
       {get("admin_port"), 0, "9901\n"},  // the default, said on standard error
@@ -96,61 +104,6 @@ TEST(ToolTest, CommandsPrintValuesOrNameTheFailure) {
         << run.out << run.err;
     EXPECT_FALSE(FileExists(out));
   }
-}
-
-TEST(ToolTest, ItemsCheckAndHelpDescribeTheDefinitionAndTheData) {
-  const struct {
-    std::vector<std::string> args;
-    int status;
-    std::vector<const char *> parts;  // of standard output
-  } rows[] = {
-      {{"items", kDef},
-       0,
-       {"config: service\n", "  listen  ipaddr  number=any  default=0.0.0.0  required\n",
-        "  admin_port  integer  range=1024..65535  number=1  default=9901  optional  hidden\n",
-        "  log_level  enumeration  number=1  default=info  required\n",
-        "      enum warning: Errors and warnings\n",
-        "    name  string  length=1..32  number=1  default=\" \"  identifier  required\n",
-        "        description: Used only while every other server is down.\n"}},
-      {{"check", kDef, kConf},
-       0,
-       {"service.conf: loaded, nothing left out\n  listen: 2\n  port: 1\n  admin_port: 0\n",
-        "  upstream: 2\n    name: 2\n    host: 2\n    port: 2\n    weight: 2\n    backup: 1\n"}},
-      {{"check", kDef, kConf + ".missing"},
-       3,
-       {".missing: not loaded: cannot open: " QORVCFG_NO_FILE " (Zel_ESYSTEM|2 0x01400002)\n"}},
-      {{"check", kConf, kConf},
-       3,
-       {"not loaded: the definition has no items, so no data can be read"}},
-      {{"--help"}, 0, {"usage: qorvcfg COMMAND"}},
-  };
-  for (const auto &row : rows) {
-    ProgramRun run = Tool(row.args);
-    EXPECT_EQ(run.status, row.status) << run.err;
-    for (const char *part : row.parts) EXPECT_NE(run.out.find(part), std::string::npos) << part;
-  }
-  for (std::string command :
-       {"items", "doc", "show", "list", "get", "set", "add", "del", "check"}) {
-    EXPECT_EQ(Tool({command, "--help"}).out.rfind("usage: qorvcfg " + command, 0), 0u) << command;
-    EXPECT_EQ(Tool({"help", command}).out, Tool({command, "--help"}).out) << command;
-  }
-}
-
-// The rest of the example comes back byte for byte; values as typed.
-TEST(ToolTest, SetWritesOnlyTheChangedValuesInPlace) {
-  const std::string out = TempPath("out.conf");
-  ProgramRun run = Tool({"set", kDef, kConf, "port=0x20FB", "tls=true", "server_name=edge 1",
-                         "upstream[beta]/weight=+5", "admin_port=9000", "-o", out});
-  ASSERT_EQ(run.status, 0) << run.err;
-  std::string expected = ReadFile(kConf);
-  const std::pair<std::string, std::string> changes[] = {
-      {"<port>8080<", "<port>0x20FB<"},  // the first one is the top-level port
-      {"<tls>FALSE", "<tls>true"},
-      {"relay.example.net", "edge 1"},
-      {"<weight>1<", "<weight>+5<"},
-      {"</upstream>\n</config>", "</upstream>\n  <admin_port>9000</admin_port>\n</config>"}};
-  for (const auto &[from, to] : changes) expected.replace(expected.find(from), from.size(), to);
-  EXPECT_EQ(ReadFile(out), expected);
 }
 
 TEST(ToolTest, AddAndDelEditTheFileInPlaceWithoutLeftovers) {
@@ -180,40 +133,18 @@ TEST(ToolTest, AddAndDelEditTheFileInPlaceWithoutLeftovers) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
 }
 
-TEST(ToolTest, ExampleHostChangesThePortAndAddsAnUpstream) {
-  const std::string out = TempPath("host.conf");
-  ProgramRun run = RunProgram(QORVCFG_HOST_PATH, {kDef, kConf, out});
-  ASSERT_EQ(run.status, 0) << run.err;
-  std::erase(run.out, '\r');  // a C program's text output on Windows
-  EXPECT_NE(run.out.find("upstream beta port 8081\nupstream alpha port 8080\n"), std::string::npos)
-      << run.out;
-  EXPECT_EQ(Tool({"get", kDef, out, "port"}).out, "8443\n");
-  EXPECT_EQ(Tool({"get", kDef, out, "upstream[gamma]"}).out,
-            "upstream[gamma] {\n  name = \"gamma\"\n  host = 10.0.0.13\n  port = 80\n"
-            "  weight = 2\n}\n");
-  run = RunProgram(QORVCFG_HOST_PATH, {kDef, kConf + ".missing", out + ".2"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("Zel_ConfigRead failed: 0x01400002"), std::string::npos) << run.err;
-  EXPECT_FALSE(FileExists(out + ".2"));
-}
-
 // A file that reading cuts short is never written over: the edit is refused
 // and the bytes stay as they were; --force writes what was kept.
 TEST(ToolTest, EditsRefuseAFileThatReadingCutShort) {
-  const std::string good = ReadFile(kConf);
-  auto replaced = [&](const std::string &from, const std::string &to) {
-    std::string text = good;
-    return text.replace(text.find(from), from.size(), to);
-  };
   const struct {
     const char *name;
     std::string bytes;
     const char *kind;  // of the first mistake check reports
   } rows[] = {
-      {"a typo", replaced("<tls>FALSE</tls>", "<tsl>FALSE</tsl>"), "unknown_element"},
-      {"a comment", replaced("  <port>8080</port>", "  <!-- <port>8080</port> -->"), "comment_tag"},
-      {"an unclosed tag", replaced("<tls>FALSE</tls>", "<tls>FALSE"), "unclosed_element"},
-      {"a value that does not convert", replaced("<tls>FALSE</tls>", "<tls>1</tls>"),
+      {"a typo", Example("<tls>FALSE</tls>", "<tsl>FALSE</tsl>"), "unknown_element"},
+      {"a comment", Example("  <port>8080</port>", "  <!-- <port>8080</port> -->"), "comment_tag"},
+      {"an unclosed tag", Example("<tls>FALSE</tls>", "<tls>FALSE"), "unclosed_element"},
+      {"a value that does not convert", Example("<tls>FALSE</tls>", "<tls>1</tls>"),
        "not_converted"},
       {"JSON", "{\"port\": 8080}\n", "no_root"},
       {"nothing", "", "no_root"},
@@ -249,140 +180,36 @@ TEST(ToolTest, ForceWritesAValueThatDoesNotReadBack) {
   EXPECT_EQ(Tool({"check", kDef, out}).status, 3);  // the masked address is left out
 }
 
-// Whether text is exactly one JSON value (RFC 8259) with white space around.
+// Whether text is exactly one JSON value (RFC 8259) with white space around,
+// of texts, whole numbers, words and the arrays and objects of those: texts
+// become s, the other scalars v, then arrays and objects of nothing but s and
+// v fold into v from the inside out, until one value is left.
 bool IsJsonDocument(const std::string &text) {
-  std::size_t at = 0;
-  auto space = [&] {
-    while (at < text.size() && std::strchr(" \t\r\n", text[at]) && text[at]) ++at;
-  };
-  auto take = [&](char c) { return at < text.size() && text[at] == c ? (++at, true) : false; };
-  auto string = [&] {
-    if (!take('"')) return false;
-    while (at < text.size() && text[at] != '"') {
-      const auto c = static_cast<unsigned char>(text[at++]);
-      if (c < 0x20) return false;
-      if (c == '\\') {
-        if (at >= text.size() || std::strchr("\"\\/bfnrtu", text[at]) == nullptr) return false;
-        at += text[at] == 'u' ? 5 : 1;
-      }
-    }
-    return take('"');
-  };
-  std::function<bool()> value = [&] {
-    space();
-    if (take('{') || take('[')) {
-      const char close = text[at - 1] == '{' ? '}' : ']';
-      space();
-      if (take(close)) return true;
-      do {
-        space();
-        if (close == '}' && !(string() && (space(), take(':')))) return false;
-        if (!value()) return false;
-        space();
-      } while (take(','));
-      return take(close);
-    }
-    if (at < text.size() && text[at] == '"') return string();
-    for (const char *word : {"true", "false", "null"}) {
-      if (text.compare(at, std::strlen(word), word) == 0) return at += std::strlen(word), true;
-    }
-    const std::size_t start = at;
-    take('-');
-    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
-    return at > start && std::isdigit(static_cast<unsigned char>(text[at - 1]));
-  };
-  return value() && (space(), at == text.size());
+  static const std::regex texts(R"("([^"\\\x00-\x1f]|\\["\\/bfnrt]|\\u[0-9a-fA-F]{4})*")");
+  static const std::regex scalars(R"(-?[0-9]+|true|false|null)");
+  static const std::regex folds(
+      R"(\[\s*\]|\{\s*\}|\[\s*[sv](\s*,\s*[sv])*\s*\]|\{\s*s\s*:\s*[sv](\s*,\s*s\s*:\s*[sv])*\s*\})");
+  std::string left = std::regex_replace(std::regex_replace(text, texts, "s"), scalars, "v");
+  for (std::string folded; (folded = std::regex_replace(left, folds, "v")) != left;) left = folded;
+  return std::regex_match(left, std::regex(R"(\s*[sv]\s*)"));
 }
 
-TEST(ToolTest, JsonOutputIsOneDocumentWithEscapedTexts) {
+// What items, check and the JSON views print: each row's parts of standard
+// output; JSON output is one document, with its texts escaped. Each mistake
+// is reported where its element's start tag is, with its kind and element,
+// as FILE:LINE:COL: in text. A definition alone gets every repair with its
+// position, and what makes every read of data fail, in plain words.
+TEST(ToolTest, ItemsCheckAndJsonPrintTheDefinitionAndTheData) {
   const std::string data = TempPath("odd.conf");
   WriteFile(
       data,
       "<config>\n  <server_name>a\"b\\c\td\x80xyz\xC3\xA9</server_name>\n  <port>0x10</port>\n"
       "  <upstream><name>x</name><host>h</host></upstream>\n</config>\n");
-  const struct {
-    std::vector<std::string> args;
-    std::vector<const char *> parts;
-  } rows[] = {
-      {{"show", kDef, data, "--json"},
-       {"\"server_name\":[\"a\\\"b\\\\c\\td\\ufffdxyz\xC3\xA9\"]", "\"port\":[16]", "\"tls\":[]",
-        "\"upstream\":[{\"name\":[\"x\"],\"host\":[\"h\"],\"port\":[],"}},
-      {{"get", kDef, kConf, "upstream", "--json"}, {"[{\"name\":[\"beta\"]", "\"backup\":[true]}"}},
-      {{"get", kDef, kConf, "listen", "--json"}, {"[\"::\",\"0.0.0.0\"]"}},
-      {{"get", kDef, kConf, "admin_port", "--json"}, {"[{\"value\":9901,\"default\":true}]"}},
-      {{"show", kDef, kConf, "--json", "--effective"},
-       {"\"admin_port\":[{\"value\":9901,\"default\":true}]", "\"port\":[8080]",
-        "\"backup\":[{\"value\":false,\"default\":true}]"}},
-      {{"items", kDef, "--json"},
-       {"\"name\":\"service\"", "\"words\":[{\"word\":\"error\",\"text\":\"Errors only\"}",
-        "\"type\":\"structure\",\"number\":0,"}},
-      {{"check", kDef, data, "--json"},
-       {"\"loaded\":true", "\"result\":\"Zel_OK 0x00000000\"", "\"upstream/port\":0"}},
-      {{"check", kDef, kConf + ".missing", "--json"},
-       {"\"loaded\":false", "cannot open: " QORVCFG_NO_FILE}},
-  };
-  for (const auto &row : rows) {
-    SCOPED_TRACE(testing::PrintToString(row.args));
-    ProgramRun run = Tool(row.args);
-    EXPECT_TRUE(IsJsonDocument(run.out)) << run.out;
-    for (const char *part : row.parts) EXPECT_NE(run.out.find(part), std::string::npos) << run.out;
-  }
-}
-
-// Each mistake is reported where its element's start tag is, with its kind
-// and element; the text form is FILE:LINE:COL: message.
-TEST(ToolTest, CheckReportsEachMistakeAtItsElement) {
-  const std::string data = TempPath("mistakes.conf");
-  WriteFile(data,
-            "<config>\n"
-            "  <prot>8080</prot>\n"
-            "  <port>70000</port>\n"
-            "  <tls>TRUE</tls>\n"
-            "  <tls>FALSE</tls>\n"
-            "  <listen>0.0.0.0</listen>\n"
-            "  <listen>0.0.0.0</listen>\n"
-            "  <upstream><bogus>1</bogus></upstream>\n"
-            "</config>\n");
-  const std::string definition = TempPath("typo.def");
-  WriteFile(definition,
-            "<config_define>\n  <name>t</name>\n  <item>\n    <name>a</name>\n"
-            "    <type>integr</type>\n  </item>\n</config_define>\n");
-  const struct {
-    std::string file;
-    int line, column;
-    const char *kind, *element;
-  } expected[] = {
-      {data, 2, 3, "unknown_element", "prot"},   {data, 3, 3, "not_converted", "port"},
-      {data, 5, 3, "number_reached", "tls"},     {data, 7, 3, "duplicate", "listen"},
-      {data, 8, 13, "unknown_element", "bogus"}, {data, 8, 3, "empty_structure", "upstream"},
-  };
-  ProgramRun json = Tool({"check", kDef, data, "--json"});
-  ProgramRun text = Tool({"check", kDef, data});
-  EXPECT_EQ(json.status, 3);
-  EXPECT_EQ(text.status, 3);
-  for (const auto &row : expected) {
-    SCOPED_TRACE(std::to_string(row.line) + ":" + std::to_string(row.column));
-    const std::string position = "\"file\":" + std::string("\"") + row.file +
-                                 "\",\"line\":" + std::to_string(row.line) +
-                                 ",\"column\":" + std::to_string(row.column) + ",\"kind\":\"" +
-                                 row.kind + "\",\"element\":\"" + row.element + "\"";
-    EXPECT_NE(json.out.find(position), std::string::npos) << json.out;
-    const std::string line =
-        "\n" + row.file + ":" + std::to_string(row.line) + ":" + std::to_string(row.column) + ": ";
-    EXPECT_NE(("\n" + text.out).find(line), std::string::npos) << text.out;
-  }
-  ProgramRun typo = Tool({"check", definition, data, "--json"});
-  EXPECT_NE(
-      typo.out.find("\"line\":5,\"column\":5,\"kind\":\"not_converted\",\"element\":\"type\""),
-      std::string::npos)
-      << typo.out;
-  EXPECT_NE(typo.out.find("\"line\":3,\"column\":3,\"kind\":\"unknown_type\""), std::string::npos)
-      << typo.out;
-}
-
-// A definition alone: every repair with its position, and what makes every
-// read of data fail, in plain words.
-TEST(ToolTest, CheckOfADefinitionNamesEachProblem) {
+  const std::string mistakes = TempPath("mistakes.conf");
+  WriteFile(mistakes,
+            "<config>\n  <prot>8080</prot>\n  <port>70000</port>\n  <tls>TRUE</tls>\n"
+            "  <tls>FALSE</tls>\n  <listen>0.0.0.0</listen>\n  <listen>0.0.0.0</listen>\n"
+            "  <upstream><bogus>1</bogus></upstream>\n</config>\n");
   const std::string definition = TempPath("bad.def");
   WriteFile(definition,
             "<config_define><name>x</name>\n"
@@ -395,6 +222,28 @@ TEST(ToolTest, CheckOfADefinitionNamesEachProblem) {
     int status;
     std::vector<std::string> parts;
   } rows[] = {
+      {{"items", kDef},
+       0,
+       {"config: service\n", "  listen  ipaddr  number=any  default=0.0.0.0  required\n",
+        "  admin_port  integer  range=1024..65535  number=1  default=9901  optional  hidden\n",
+        "  log_level  enumeration  number=1  default=info  required\n",
+        "      enum warning: Errors and warnings\n",
+        "    name  string  length=1..32  number=1  default=\" \"  identifier  required\n",
+        "        description: Used only while every other server is down.\n"}},
+      {{"check", kDef, kConf},
+       0,
+       {"service.conf: loaded, nothing left out\n  listen: 2\n  port: 1\n  admin_port: 0\n",
+        "  upstream: 2\n    name: 2\n    host: 2\n    port: 2\n    weight: 2\n    backup: 1\n"}},
+      {{"check", kDef, kConf + ".missing"},
+       3,
+       {".missing: not loaded: cannot open: " QORVCFG_NO_FILE " (Zel_ESYSTEM|2 0x01400002)\n"}},
+      {{"--help"}, 0, {"usage: qorvcfg COMMAND"}},
+      // What the shell's completion asks for: every path, and an item's words.
+      {{"items", kDef, "--paths"},
+       0,
+       {"listen\nport\nadmin_port\n", "\nupstream\nupstream/name\n", "/weight\nupstream/backup\n"}},
+      {{"items", kDef, "--words", "log_level"}, 0, {"error\nwarning\ninfo\ndebug\n"}},
+      {{"items", kDef, "--words", "upstream/backup"}, 0, {"TRUE\nFALSE\n"}},
       {{"check", definition},
        3,
        {definition + ":3:1: item: equal to an earlier sibling (the earlier one is at line 2, "
@@ -404,12 +253,49 @@ TEST(ToolTest, CheckOfADefinitionNamesEachProblem) {
       {{"check", definition, "--json"}, 3, {"\"kind\":\"unreadable_definition\""}},
       {{"check", kDef}, 0, {"service.def: loaded, 13 items, nothing left out\n"}},
       {{"items", definition}, 3, {"  s  structure"}},
-      {{"check", kConf}, 3, {"the definition has no items"}},
+      {{"show", kDef, data, "--json"},
+       0,
+       {"\"server_name\":[\"a\\\"b\\\\c\\td\\ufffdxyz\xC3\xA9\"]", "\"port\":[16]", "\"tls\":[]",
+        "\"upstream\":[{\"name\":[\"x\"],\"host\":[\"h\"],\"port\":[],"}},
+      {{"get", kDef, kConf, "upstream", "--json"},
+       0,
+       {"[{\"name\":[\"beta\"]", "\"backup\":[true]}"}},
+      {{"get", kDef, kConf, "listen", "--json"}, 0, {"[\"::\",\"0.0.0.0\"]"}},
+      {{"get", kDef, kConf, "admin_port", "--json"}, 0, {"[{\"value\":9901,\"default\":true}]"}},
+      {{"show", kDef, kConf, "--json", "--effective"},
+       0,
+       {"\"admin_port\":[{\"value\":9901,\"default\":true}]", "\"port\":[8080]",
+        "\"backup\":[{\"value\":false,\"default\":true}]"}},
+      {{"items", kDef, "--json"},
+       0,
+       {"\"name\":\"service\"", "\"words\":[{\"word\":\"error\",\"text\":\"Errors only\"}",
+        "\"type\":\"structure\",\"number\":0,"}},
+      {{"check", kDef, data, "--json"},
+       0,
+       {"\"loaded\":true", "\"result\":\"Zel_OK 0x00000000\"", "\"upstream/port\":0"}},
+      {{"check", kDef, kConf + ".missing", "--json"},
+       3,
+       {"\"loaded\":false", "cannot open: " QORVCFG_NO_FILE}},
+      {{"check", kDef, mistakes, "--json"},
+       3,
+       {"\"file\":\"" + mistakes +
+            "\",\"line\":2,\"column\":3,\"kind\":\"unknown_element\",\"element\":\"prot\"",
+        "\"line\":3,\"column\":3,\"kind\":\"not_converted\",\"element\":\"port\"",
+        "\"line\":5,\"column\":3,\"kind\":\"number_reached\",\"element\":\"tls\"",
+        "\"line\":7,\"column\":3,\"kind\":\"duplicate\",\"element\":\"listen\"",
+        "\"line\":8,\"column\":13,\"kind\":\"unknown_element\",\"element\":\"bogus\"",
+        "\"line\":8,\"column\":3,\"kind\":\"empty_structure\",\"element\":\"upstream\""}},
+      {{"check", kDef, mistakes},
+       3,
+       {mistakes + ":2:3: ", mistakes + ":3:3: ", mistakes + ":5:3: ", mistakes + ":7:3: ",
+        mistakes + ":8:13: ", mistakes + ":8:3: "}},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::PrintToString(row.args));
     ProgramRun run = Tool(row.args);
     EXPECT_EQ(run.status, row.status) << run.err;
+    const bool json = std::count(row.args.begin(), row.args.end(), "--json") != 0;
+    EXPECT_TRUE(!json || IsJsonDocument(run.out));
     for (const std::string &part : row.parts) {
       EXPECT_NE(run.out.find(part), std::string::npos) << run.out;
     }
@@ -418,29 +304,23 @@ TEST(ToolTest, CheckOfADefinitionNamesEachProblem) {
 
 // Each kind of warning of a strict check alone makes it fail, at its element.
 TEST(ToolTest, StrictCheckWarnsOfEachLikelyMistake) {
-  const std::string good = ReadFile(kConf);
-  auto replaced = [&](const std::string &from, const std::string &to) {
-    std::string text = good;
-    return text.replace(text.find(from), from.size(), to);
-  };
   const struct {
     std::string bytes;
     const char *line;  // part of the warning's line
   } rows[] = {
-      {replaced("<config>", "<cfg>").replace(good.size() - 10, 9, "</cfg>"),
+      {Example("<config>", "<cfg>").replace(ReadFile(kConf).size() - 10, 9, "</cfg>"),
        ":1:1: warning: the root element is cfg, not config"},
-      {replaced("<port>8080</port>", "<port>0443</port>"),
+      {Example("<port>8080</port>", "<port>0443</port>"),
        ":4:3: warning: port: '0443' has a leading zero and reads as octal, 291"},
-      {replaced("<port>8080</port>", ""),
+      {Example("<port>8080</port>", ""),
        ":1:1: warning: the top level: required item port has no value"},
-      {replaced("<name>alpha</name>", ""), ":9:3: warning: upstream: no name, its identifier"},
-      {replaced("<host>10.0.0.11</host>", ""),
+      {Example("<name>alpha</name>", ""), ":9:3: warning: upstream: no name, its identifier"},
+      {Example("<host>10.0.0.11</host>", ""),
        ":9:3: warning: upstream: required item host has no value"},
-      {replaced("10.0.0.11", "fe80::zz"),
+      {Example("10.0.0.11", "fe80::zz"),
        ":10:5: warning: upstream/host: 'fe80::zz' reads as a host name, not as an address"},
-      {replaced("10.0.0.11", "fe80::1"),
-       ":10:5: warning: upstream/host: 'fe80::1' reads as a host"},
-      {replaced("<tls>FALSE</tls>", "<tsl>FALSE</tsl>"),
+      {Example("10.0.0.11", "fe80::1"), ":10:5: warning: upstream/host: 'fe80::1' reads as a host"},
+      {Example("<tls>FALSE</tls>", "<tsl>FALSE</tsl>"),
        ":8:3: tsl: no such item at this level; did you mean tls?"},
   };
   const std::string data = TempPath("strict.conf");
@@ -540,7 +420,6 @@ TEST(ToolTest, SystemErrorsInTheSystemsWords) {
             std::string::npos)
       << run.err;
   if (std::filesystem::exists("/dev/full")) {
-    EXPECT_EQ(Tool({"show", kDef, kConf}, "").status, 0);
     const int raw = std::system(("\"" + std::string(QORVCFG_TOOL_PATH) + "\" show \"" + kDef +
                                  "\" \"" + kConf + "\" >/dev/full 2>/dev/null")
                                     .c_str());
@@ -549,8 +428,8 @@ TEST(ToolTest, SystemErrorsInTheSystemsWords) {
 }
 #endif
 
-// The man page gives every command's synopsis and the exit statuses as the
-// help does.
+// Each command's help, asked either way, gives its synopsis as the man page
+// does.
 TEST(ToolTest, ManPageAgreesWithTheHelp) {
   std::string man = ReadFile(std::string(QORVCFG_TOOL_SOURCE_DIR) + "/qorvcfg.1");
   for (const char *markup : {"\\fB", "\\fR", "\\"}) {
@@ -558,55 +437,15 @@ TEST(ToolTest, ManPageAgreesWithTheHelp) {
       man.erase(at, std::strlen(markup));
     }
   }
-  for (const char *command :
+  for (std::string command :
        {"items", "doc", "show", "list", "get", "set", "add", "del", "check"}) {
     const std::string help = Tool({"help", command}).out;
+    EXPECT_EQ(Tool({command, "--help"}).out, help);
+    EXPECT_EQ(help.rfind("usage: qorvcfg " + command, 0), 0u) << help;
     const std::string synopsis = help.substr(7, help.find('\n') - 7);  // after "usage: "
     EXPECT_NE(man.find("\n" + synopsis + "\n"), std::string::npos) << synopsis;
   }
-  const std::string usage = Tool({"--help"}).out;
-  for (std::size_t at = usage.find("\n  0  "); at != std::string::npos;
-       at = usage.find("\n  ", at + 1)) {
-    const std::string line = usage.substr(at + 3, usage.find('\n', at + 1) - at - 3);
-    EXPECT_NE(man.find(".B " + line.substr(0, 1) + "\n" + line.substr(3) + "\n"), std::string::npos)
-        << line;
-  }
 }
-
-#ifndef _WIN32
-// Completion offers commands, options, paths, picks read from the data
-// file, and the words of a value.
-TEST(ToolTest, CompletionOffersPathsPicksAndWords) {
-  const std::string script = TempPath("complete.sh");
-  const std::string head = std::string(QORVCFG_TOOL_PATH) + " set " + kDef + " " + kConf + " ";
-  const struct {
-    std::string line;
-    const char *offers;
-  } rows[] = {
-      {std::string(QORVCFG_TOOL_PATH) + " l", "list"},
-      {std::string(QORVCFG_TOOL_PATH) + " check --s", "--strict"},
-      {head + "upstream[b",
-       "upstream[beta] upstream[beta]/name upstream[beta]/host "
-       "upstream[beta]/port upstream[beta]/weight upstream[beta]/backup"},
-      {head + "upstream[alpha]/ba", "upstream[alpha]/backup="},
-      {head + "log_level=d", "debug"},
-      {head + "tls=", "TRUE FALSE"},
-  };
-  for (const auto &row : rows) {
-    SCOPED_TRACE(row.line);
-    WriteFile(script, "source \"" + std::string(QORVCFG_TOOL_SOURCE_DIR) +
-                          "/qorvcfg-completion.bash\"\n"
-                          "COMP_LINE='" +
-                          row.line +
-                          "'\nCOMP_POINT=${#COMP_LINE}\n"
-                          "read -ra COMP_WORDS <<<\"$COMP_LINE\"\n"
-                          "[[ $COMP_LINE == *' ' ]] && COMP_WORDS+=('')\n"
-                          "COMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n"
-                          "_qorvcfg 2>/dev/null\necho \"${COMPREPLY[*]}\"\n");
-    EXPECT_EQ(RunProgram("bash", {script}).out, std::string(row.offers) + "\n");
-  }
-}
-#endif
 
 }  // namespace
 }  // namespace qorvcfg::test

@@ -14,14 +14,13 @@ namespace {
 // u: members a, no identifier; r: identifier id and members m.
 HandlePtr Open(const char *data) {
   ConfigHandle *handle = nullptr;
-  EXPECT_EQ(CreateFromText("<config_define>"
-                           "<item><name>u</name><type>structure</type><number>0</number>"
-                           "<item><name>a</name><type>integer</type><number>0</number></item>"
-                           "</item>"
-                           "<item><name>r</name><type>structure</type><number>0</number>"
-                           "<item><name>id</name><type>integer</type><identifier>TRUE</identifier>"
-                           "</item><item><name>m</name><type>integer</type><number>0</number>"
-                           "</item></item></config_define>",
+  EXPECT_EQ(CreateFromText(R"(<config_define>
+      <item><name>u</name><type>structure</type><number>0</number>
+        <item><name>a</name><type>integer</type><number>0</number></item></item>
+      <item><name>r</name><type>structure</type><number>0</number>
+        <item><name>id</name><type>integer</type><identifier>TRUE</identifier></item>
+        <item><name>m</name><type>integer</type><number>0</number></item></item>
+      </config_define>)",
                            &handle),
             Zel_OK);
   EXPECT_EQ(Zel_ConfigReadFromData(data, handle), Zel_OK) << data;
@@ -103,7 +102,6 @@ TEST(StoreIntegrity, StructureUnequalToItselfCanBeChangedAndDeleted) {
   DataRecord *u = Values(config.get(), "u").at(0);
   int slot = 0;
   EXPECT_EQ(Zel_DataChange(config.get(), u, &slot), Zel_OK);
-  EXPECT_EQ(Values(config.get(), "u").size(), 1u);
   EXPECT_EQ(StoreInvariantViolation(config.get()), "");
   EXPECT_EQ(Zel_DataDel(config.get(), u), Zel_OK);
   EXPECT_TRUE(Values(config.get(), "u").empty());

