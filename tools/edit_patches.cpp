@@ -42,26 +42,13 @@ std::string ExactText(ItemType type, const DataPayload &payload) {
   }
 }
 
-// The bytes the reader takes as one character, from its first byte.
-std::size_t CharacterLength(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC0 && lead <= 0xFD) {
-    return lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : lead < 0xFC ? 5 : 6;
-  }
-  return 2;
-}
-
-// Whether text, as an element's text, reads back as itself: not empty, no
-// `<`, no white space first (the reader drops it), no character cut short
-// (it would take the end tag's `<` with it).
+// Whether text, as an element's text, reads back as itself (the core's rule
+// for a string's text), with no zero byte that would cut it short.
 bool StandsAsText(const std::string &text) {
-  if (text.empty() || text.find('<') != std::string::npos || text.find('\0') != std::string::npos) {
-    return false;
-  }
-  if (std::string_view(" \t\n\v\f\r").find(text[0]) != std::string_view::npos) return false;
-  std::size_t at = 0;
-  while (at < text.size()) at += CharacterLength(static_cast<unsigned char>(text[at]));
-  return at == text.size();
+  if (text.find('\0') != std::string::npos) return false;
+  DataPayload payload{};
+  payload.text = const_cast<char *>(text.c_str());
+  return Qorvcfg_ValueReadBack(Zel_TYPE_STRING, &payload) == QORVCFG_READ_BACK_SAME;
 }
 
 // The text a new or changed value is written with.
