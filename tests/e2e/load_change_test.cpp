@@ -127,6 +127,25 @@ TEST(Load, EveryInputOrderLoadsAsValueByValue) {
   }
 }
 
+// Texts that share their first bytes tie on what a read sorts by first; the
+// rest of each text must still order them.
+TEST(Load, TextsAlikeAtTheStartOrderByTheRest) {
+  std::vector<int> keys(300);
+  for (int k = 0; k < 300; ++k) keys[k] = k;
+  std::shuffle(keys.begin(), keys.end(), std::mt19937(7));
+  std::string data = "<config>";
+  for (int k : keys) data += "<blob>the same start " + std::to_string(k * 37 % 1000) + "</blob>";
+  data += "</config>";
+  HandlePtr empty = OpenConfig();
+  HandlePtr holding = OpenConfig();
+  ASSERT_EQ(Zel_ConfigReadFromData("<config><port>1</port></config>", holding.get()), Zel_OK);
+  ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), empty.get()), Zel_OK);
+  ASSERT_EQ(Zel_ConfigReadFromData(data.c_str(), holding.get()), Zel_OK);
+  EXPECT_EQ(StoreInvariantViolation(empty.get()), "");
+  EXPECT_EQ(ItemText(empty.get(), "blob"), ItemText(holding.get(), "blob"));
+  EXPECT_EQ(Values(empty.get(), "blob").size(), 300u);
+}
+
 TEST(Change, ChecksThenReplacesTheContents) {
   static const std::int64_t k7 = 7, k5 = 5, k4 = 4, k0 = 0, k65535 = 65535, k65536 = 65536;
   static const std::uint32_t kFalse = 0;
