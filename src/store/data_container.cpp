@@ -216,9 +216,9 @@ ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position
 }
 
 ResultCode ContainerInsertValueNearEnd(DataContainer *container, std::uint32_t position,
-                                       DataValue *value, bool *placed) {
+                                       DataValue *value, ValueIndexNode **last, bool *placed) {
   const ResultCode result =
-      IndexInsertNodeNearEnd(container->indexes[position], &value->node, placed);
+      IndexInsertNodeNearEnd(container->indexes[position], &value->node, last, placed);
   if (result != Zel_OK || !*placed) return result;
   LinkValue(container, value);
   MoveTextInline(&value->record);

@@ -330,8 +330,10 @@ class RootLoader {
     }
     if (HasContentOrder(held.value)) {
       bool placed = false;
+      ValueIndexNode *unknown = nullptr;
+      ValueIndexNode **last = held.position < kLastKept ? &last_[held.position] : &unknown;
       const ResultCode inserted =
-          ContainerInsertValueNearEnd(container_, held.position, held.value, &placed);
+          ContainerInsertValueNearEnd(container_, held.position, held.value, last, &placed);
       if (inserted == Zel_EEXIST) {
         ValueRelease(held.value);
         *offset = kNoOffset;
@@ -501,6 +503,10 @@ class RootLoader {
   // What Offer left for Take: a failure, or the node's value loaded.
   ResultCode failed_ = Zel_OK;
   bool loaded_ = false;
+  // Mode::kByIndex: the node that each of the first items' index took last,
+  // the end of its order where the next value most likely goes.
+  static constexpr std::uint32_t kLastKept = 16;
+  ValueIndexNode *last_[kLastKept] = {};
   NodeSource nodes_{nullptr};  // the nodes of the read, whose texts stay in its input
 };
 

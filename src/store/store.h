@@ -112,10 +112,11 @@ void ValueRelease(DataValue *value);
 [[nodiscard]] ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                               DataValue *value);
 // ContainerInsertValue when the index takes the value without a long
-// descent (IndexInsertNodeNearEnd); *placed false and nothing done otherwise.
+// descent (IndexInsertNodeNearEnd, which keeps *last); *placed false and
+// nothing done otherwise.
 [[nodiscard]] ResultCode ContainerInsertValueNearEnd(DataContainer *container,
                                                      std::uint32_t position, DataValue *value,
-                                                     bool *placed);
+                                                     ValueIndexNode **last, bool *placed);
 // The nodes of the values a read linked without their index, in the order
 // it linked them; each node holds its item's position in left_height until
 // the index takes it. Owns its array, a pointer a value: a read of data in no

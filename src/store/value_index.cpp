@@ -194,14 +194,19 @@ constexpr std::uint32_t kIndexLastAtLeast = 8;
 // end alone: when every value, the new one too, orders by its contents, one
 // beyond the end belongs right under it, where a descent would also put it.
 // Otherwise a descent from the root finds the place.
+// last, when not null, is the node placed last, which its caller knows: the
+// end is then at hand without walking down to it.
 ResultCode FindPlaceInStore(const ValueIndex *index, const DataValue *value, bool ordered,
-                            bool may_descend, Place *place) {
+                            bool may_descend, Place *place, ValueIndexNode *last = nullptr) {
   const auto compare = [value](const ValueIndexNode *at) { return CompareNodeInStore(at, value); };
   const bool greatest = (index->flags & kIndexLastAtGreatest) != 0;
   const bool least = (index->flags & kIndexLastAtLeast) != 0;
   ValueIndexNode *end = index->root;
   if (ordered && end != nullptr && (greatest || least)) {
-    if (greatest) {
+    if (last != nullptr) {
+      QORVCFG_ASSERT(EndsSpine(last, greatest), "the node placed last is at the end it went to");
+      end = last;
+    } else if (greatest) {
       while (end->left != nullptr) end = end->left;
     } else {
       while (end->right != nullptr) end = end->right;
@@ -258,7 +263,7 @@ void Link(ValueIndex *index, ValueIndexNode *node, const Place &place) {
 // values takes the node only beyond one of its ends, and *declined says
 // when it did not (nothing changed).
 ResultCode Attach(ValueIndex *index, ValueIndexNode *node, bool may_descend = true,
-                  bool *declined = nullptr) {
+                  bool *declined = nullptr, ValueIndexNode *last = nullptr) {
   Place place;
   if ((index->flags & kIndexNodesInValues) == 0) {
     const void *value = IndexNodeValue(index, node);
@@ -286,7 +291,7 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node, bool may_descend = tr
   const bool was_ordered = IndexInContentOrder(index);
   const bool ordered =
       was_ordered && (value->record.type == Zel_TYPE_INTEGER || HasContentOrder(value));
-  const ResultCode found = FindPlaceInStore(index, value, ordered, may_descend, &place);
+  const ResultCode found = FindPlaceInStore(index, value, ordered, may_descend, &place, last);
   if (found != Zel_OK) return found;
   if (place.declined) {
     *declined = true;
@@ -543,12 +548,14 @@ void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::u
       (index->flags & ~(kIndexLastAtGreatest | kIndexLastAtLeast)) | kIndexInContentOrder;
 }
 
-ResultCode IndexInsertNodeNearEnd(ValueIndex *index, ValueIndexNode *node, bool *placed) {
+ResultCode IndexInsertNodeNearEnd(ValueIndex *index, ValueIndexNode *node, ValueIndexNode **last,
+                                  bool *placed) {
   QORVCFG_ASSERT(IsLive(index) && (index->flags & kIndexNodesInValues) != 0, "a store index");
   *node = ValueIndexNode{};
   bool declined = false;
-  const ResultCode result = Attach(index, node, false, &declined);
+  const ResultCode result = Attach(index, node, false, &declined, *last);
   *placed = result == Zel_OK && !declined;
+  if (*placed) *last = node;
   return result;
 }
 

@@ -96,9 +96,12 @@ void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::u
 // order that the last value went beyond, or the index holds few values.
 // *placed says whether it went in; when it did not, nothing changed. On data
 // in no order each step of a descent through a large index is a cache miss:
-// the read then indexes its values at its end instead.
+// the read then indexes its values at its end instead. *last is null or the
+// node that this call placed last in the index, which no other call has
+// changed since: that end is then found without a walk. It becomes node
+// when node goes in.
 [[nodiscard]] ResultCode IndexInsertNodeNearEnd(ValueIndex *index, ValueIndexNode *node,
-                                                bool *placed);
+                                                ValueIndexNode **last, bool *placed);
 // Empties a store index without unlinking its nodes one by one: each node's
 // left_height is set to mark and its other fields are left as they are, for
 // a caller that relinks them all (IndexLinkAscending). For a read only: no
