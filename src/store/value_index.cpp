@@ -204,7 +204,8 @@ ResultCode FindPlaceInStore(const ValueIndex *index, const DataValue *value, boo
   ValueIndexNode *end = index->root;
   if (ordered && end != nullptr && (greatest || least)) {
     if (last != nullptr) {
-      QORVCFG_ASSERT(EndsSpine(last, greatest), "the node placed last is at the end it went to");
+      QORVCFG_ASSERT((greatest ? last->left : last->right) == nullptr && EndsSpine(last, greatest),
+                     "the node placed last is at the end it went to");
       end = last;
     } else if (greatest) {
       while (end->left != nullptr) end = end->left;
@@ -306,8 +307,10 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node, bool may_descend = tr
   } else if (place.beyond_end < 0) {
     flags |= kIndexLastAtLeast;
   } else {
-    if (EndsSpine(node, true)) flags |= kIndexLastAtGreatest;
-    if (EndsSpine(node, false)) flags |= kIndexLastAtLeast;
+    // A rotation may have lifted the node above others: it ends the order
+    // only with nothing beyond it.
+    if (node->left == nullptr && EndsSpine(node, true)) flags |= kIndexLastAtGreatest;
+    if (node->right == nullptr && EndsSpine(node, false)) flags |= kIndexLastAtLeast;
   }
   index->flags = flags;
   return Zel_OK;
