@@ -216,7 +216,8 @@ class RootLoader {
         pool_(pool),
         spans_(diagnostics != nullptr && diagnostics->WantsSpans() ? diagnostics : nullptr),
         mark_(ListHead(container)->prev),
-        keep_offsets_(diagnostics != nullptr) {
+        keep_offsets_(diagnostics != nullptr),
+        defer_repeats_(diagnostics == nullptr) {
     if (mark_ != ListHead(container)) {
       mode_ = Mode::kOneByOne;
     } else {
@@ -258,8 +259,9 @@ class RootLoader {
     platform::Free(values_);
     values_ = nullptr;
     capacity_ = used_ = 0;
-    const ResultCode result =
-        mode_ == Mode::kAtEnd ? ContainerIndexPending(container_, pending_) : Zel_OK;
+    const ResultCode result = mode_ == Mode::kAtEnd
+                                  ? ContainerIndexPending(container_, pending_, defer_repeats_)
+                                  : Zel_OK;
     PendingRelease(&pending_);
     return result;
   }
@@ -304,6 +306,10 @@ class RootLoader {
   // node's value and inserts it: Take then only releases the node.
   bool Offer(const ConvertedNode *node, std::uint32_t *offset) {
     if (mode_ == Mode::kByIndex) return LoadThroughIndex(const_cast<ConvertedNode *>(node), offset);
+    if (mode_ == Mode::kAtEnd && Defers(node)) {
+      deferred_ = node;  // Take decides
+      return false;
+    }
     bool repeated = false;
     // A repeat that cannot be decided for want of memory fails loading, as
     // making the value would: never a repeat by default, nor a value taken
@@ -347,8 +353,21 @@ class RootLoader {
     // From here on the table answers, made from the values loaded so far.
     mode_ = Mode::kAtEnd;
     for (std::uint32_t i = 0; i < container_->count; ++i) IndexLetGo(container_->indexes[i], i);
+    if (!PendLinked() || !MakeTable()) {
+      ValueRelease(held.value);
+      failed_ = Zel_ENOMEM;
+      return false;
+    }
+    if (Defers(node) && HasContentOrder(held.value)) {
+      if (ContainerLinkUnindexed(container_, held.position, held.value, &pending_) != Zel_OK) {
+        failed_ = Zel_ENOMEM;
+        return false;
+      }
+      loaded_ = true;
+      return false;
+    }
     bool repeated = false;
-    if (!PendLinked() || !MakeTable() || !FindInTable(node, offset, &repeated)) {
+    if (!FindInTable(node, offset, &repeated)) {
       ValueRelease(held.value);
       failed_ = Zel_ENOMEM;
       return false;
@@ -378,12 +397,26 @@ class RootLoader {
     return true;
   }
 
-  // Puts every value of this read in the table; false when the table could
-  // not grow.
+  // Whether repeats of node are left for the end of the read to find: its
+  // item takes any number of values, so leaving a repeat in until then
+  // changes no count, and only values that order by their contents are
+  // told apart there (Take looks the others up when it has made them). The
+  // table then skips every value of such items that orders by its contents:
+  // no value the table answers for can equal one of those.
+  [[nodiscard]] bool Defers(const ConvertedNode *node) const {
+    return defer_repeats_ && node->descriptor->limit == 0;
+  }
+  [[nodiscard]] bool TableSkips(const DataValue *value) const {
+    return defer_repeats_ && value->item->number == 0 && HasContentOrder(value);
+  }
+
+  // Puts every value of this read that the table answers for in the table;
+  // false when the table could not grow.
   [[nodiscard]] bool MakeTable() {
     const ListLinks *head = ListHead(container_);
     for (const ListLinks *link = mark_->next; link != head; link = link->next) {
       const DataValue *value = ValueOfLinks(link);
+      if (TableSkips(value)) continue;
       std::uint64_t hash = 0;
       if (HashLoadedValue(value, &hash) && !Keep(value, hash, kNoOffset)) return false;
     }
@@ -436,6 +469,13 @@ class RootLoader {
       ReleaseNodeList(node, &nodes_);
       return Zel_OK;
     }
+    if (deferred_ == node) {
+      deferred_ = nullptr;
+      const ResultCode result = TakeDeferred(node);
+      ReleaseNodeList(node, &nodes_);
+      if (result != Zel_OK) failure_ = result;
+      return result;
+    }
     std::uint64_t hash = hash_;
     const bool hashed = hashed_node_ == node ? hashed_ : HashNode(node, &hash);
     hashed_node_ = nullptr;
@@ -455,6 +495,28 @@ class RootLoader {
       return Zel_ENOMEM;
     }
     return Zel_OK;
+  }
+
+  // Loads a node whose repeats the end of the read finds when its value
+  // orders by its contents; one ordered by its address is looked up in the
+  // table now, and left out again when it repeats an earlier sibling.
+  ResultCode TakeDeferred(const ConvertedNode *node) {
+    const ResultCode result =
+        LoadNodes(const_cast<ConvertedNode *>(node), container_, pool_,
+                  {.empty_top = false, .borrowed = true, .pending = &pending_});
+    if (result != Zel_OK) return result;
+    DataValue *value = ValueOfLinks(ListHead(container_)->prev);
+    if (PendingOrdersByContents(value)) return Zel_OK;
+    bool repeated = false;
+    std::uint32_t offset = kNoOffset;
+    if (!FindInTable(node, &offset, &repeated)) return Zel_ENOMEM;
+    if (repeated) {
+      PendingDropLast(&pending_);
+      UnlinkValue(value);
+      ValueRelease(value);
+      return Zel_OK;
+    }
+    return hashed_ && !Keep(value, hash_, kNoOffset) ? Zel_ENOMEM : Zel_OK;
   }
 
   void Place(const DataValue *value, std::uint32_t check, std::uint32_t offset) {
@@ -492,6 +554,10 @@ class RootLoader {
   ListLinks *mark_;         // the last value before this read
   ResultCode failure_ = Zel_OK;
   bool keep_offsets_;
+  // A read without reports leaves repeats of items without a limit for its
+  // end to find (Defers).
+  bool defer_repeats_;
+  const ConvertedNode *deferred_ = nullptr;  // the node Offer left for Take to decide
   const DataValue **values_ = nullptr;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;

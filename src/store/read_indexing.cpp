@@ -21,7 +21,8 @@ using SortEntry = PrefixedNode;  // the prefix is ContentOrderPrefix
 struct Below {
   bool operator()(const SortEntry &a, const SortEntry &b) const {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    return ValueCompareSameItem(ValueOfNode(a.node), ValueOfNode(b.node)) < 0;
+    const std::int32_t r = ValueCompareSameItem(ValueOfNode(a.node), ValueOfNode(b.node));
+    return r != 0 ? r < 0 : a.order < b.order;
   }
 };
 
@@ -58,9 +59,9 @@ void SortByPrefix(SortEntry *entries, SortEntry *spare, std::uint32_t count) {
 inline constexpr std::uint32_t kFewToSort = 256;
 
 // Puts the entries, all ordered by their contents, from the lowest value to
-// the highest; false when two compare equal (the index would refuse one).
-// With spare (room for count entries) a long sort goes by prefix first.
-bool SortAscending(SortEntry *entries, std::uint32_t count, SortEntry *spare) {
+// the highest, equal values in the input's order. With spare (room for count
+// entries) a long sort goes by prefix first.
+void SortAscending(SortEntry *entries, std::uint32_t count, SortEntry *spare) {
   // Data kept in order, or in reverse, is common and needs no sort.
   bool ascending = true;
   bool descending = true;
@@ -68,10 +69,10 @@ bool SortAscending(SortEntry *entries, std::uint32_t count, SortEntry *spare) {
     ascending = ascending && entries[i - 1].prefix < entries[i].prefix;
     descending = descending && entries[i - 1].prefix > entries[i].prefix;
   }
-  if (ascending) return true;
+  if (ascending) return;
   if (descending) {
     std::reverse(entries, entries + count);
-    return true;
+    return;
   }
   if (spare == nullptr || count < kFewToSort) {
     std::sort(entries, entries + count, Below{});
@@ -84,12 +85,26 @@ bool SortAscending(SortEntry *entries, std::uint32_t count, SortEntry *spare) {
       begin = end;
     }
   }
-  for (std::uint32_t i = 1; i < count; ++i) {
-    if (entries[i - 1].prefix == entries[i].prefix &&
-        ValueCompareSameItem(ValueOfNode(entries[i - 1].node), ValueOfNode(entries[i].node)) == 0) {
-      return false;
+}
+
+// Takes the repeats out of sorted entries: of values that compare equal the
+// first in the input stays and, with drop, the others are unlinked and
+// released; without drop a repeat gives false (the index would refuse it).
+bool LeaveOutRepeats(SortEntry *entries, std::uint32_t *count, bool drop) {
+  std::uint32_t kept = *count != 0 ? 1 : 0;
+  for (std::uint32_t i = 1; i < *count; ++i) {
+    const SortEntry &previous = entries[kept - 1];
+    if (entries[i].prefix == previous.prefix &&
+        ValueCompareSameItem(ValueOfNode(previous.node), ValueOfNode(entries[i].node)) == 0) {
+      if (!drop) return false;
+      DataValue *repeat = ValueOfNode(entries[i].node);
+      UnlinkValue(repeat);
+      ValueRelease(repeat);
+      continue;
     }
+    entries[kept++] = entries[i];
   }
+  *count = kept;
   return true;
 }
 
@@ -116,6 +131,13 @@ std::uint64_t PendingPrefix(const ValueIndexNode *node) {
 
 }  // namespace
 
+bool PendingOrdersByContents(const DataValue *value) { return value->node.right_height != 0; }
+
+void PendingDropLast(PendingValues *pending) {
+  QORVCFG_ASSERT(pending->count != 0, "a pending value to drop");
+  pending->count -= 1;
+}
+
 bool PendingAdd(PendingValues *pending, DataValue *value, std::uint32_t position) {
   if (pending->count == pending->capacity) {
     const std::size_t grown = pending->capacity == 0 ? 256 : pending->capacity * 2;
@@ -136,7 +158,8 @@ void PendingRelease(PendingValues *pending) {
   *pending = PendingValues{};
 }
 
-ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &pending) {
+ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &pending,
+                                 bool drop_repeats) {
   const std::uint32_t items = container->count;
   const std::size_t total = pending.count;
   if (total == 0) return Zel_OK;
@@ -164,7 +187,8 @@ ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &
   for (std::size_t i = 0; i < total; ++i) {
     if (i + kAhead < total) __builtin_prefetch(pending.nodes[i + kAhead]);
     ValueIndexNode *node = pending.nodes[i];
-    entries[starts[node->left_height]++] = SortEntry{PendingPrefix(node), node};
+    entries[starts[node->left_height]++] =
+        SortEntry{PendingPrefix(node), node, static_cast<std::uint32_t>(i)};
   }
 
   // Room for the largest group's sort by prefix; without it (no memory) the
@@ -183,21 +207,29 @@ ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &
   for (std::uint32_t position = 0; position < items && result == Zel_OK; ++position) {
     const std::size_t end = starts[position];  // each start moved to the group's end
     SortEntry *group = entries + begin;
-    const auto count = static_cast<std::uint32_t>(end - begin);
+    auto count = static_cast<std::uint32_t>(end - begin);
     begin = end;
     if (count == 0) continue;
     ValueIndex *index = container->indexes[position];
     if (!unordered[position]) {
-      if (!SortAscending(group, count, spare)) {
+      SortAscending(group, count, spare);
+      if (!LeaveOutRepeats(group, &count, drop_repeats)) {
         result = Zel_EEXIST;
         break;
       }
       IndexLinkAscending(index, group, count);
       continue;
     }
-    // Values ordered by their addresses too: one by one, in the input's order.
+    // Values ordered by their addresses too: one by one, in the input's
+    // order, so that of equal values the first goes in.
     for (std::uint32_t i = 0; i < count && result == Zel_OK; ++i) {
       result = IndexInsertNodeUnlocked(index, group[i].node);
+      if (result == Zel_EEXIST && drop_repeats) {
+        DataValue *repeat = ValueOfNode(group[i].node);
+        UnlinkValue(repeat);
+        ValueRelease(repeat);
+        result = Zel_OK;
+      }
     }
   }
   platform::Free(spare);

@@ -129,6 +129,11 @@ struct PendingValues {
 // Adds a value linked at the top; false when the array could not grow.
 [[nodiscard]] bool PendingAdd(PendingValues *pending, DataValue *value, std::uint32_t position);
 void PendingRelease(PendingValues *pending);
+// Takes back the value added last, which its caller then releases.
+void PendingDropLast(PendingValues *pending);
+// Whether a value added to pending orders by its contents (HasContentOrder,
+// noted when it was added).
+[[nodiscard]] bool PendingOrdersByContents(const DataValue *value);
 // Links a loaded value at the end of the container's list and adds it to
 // pending instead of its index, for a read that indexes its values at its
 // end. Zel_ENOMEM when pending could not grow: the value is linked all the
@@ -138,11 +143,13 @@ void PendingRelease(PendingValues *pending);
 // Puts every pending value into its item's index, all of which were empty:
 // the values of an item that all order by their contents are sorted and
 // linked at once, others are inserted one by one in the order they were
-// linked. Zel_ENOMEM when no room for the sort could be had, Zel_EEXIST when
-// two values compare equal; either leaves some values out of their indexes,
+// linked. Of values that compare equal the first linked goes in; with
+// drop_repeats the others are unlinked and released (repeats that the read
+// left for the end to find), else Zel_EEXIST. Zel_ENOMEM when no room for
+// the sort could be had. A failure leaves some values out of their indexes,
 // and the read then empties the container.
 [[nodiscard]] ResultCode ContainerIndexPending(DataContainer *container,
-                                               const PendingValues &pending);
+                                               const PendingValues &pending, bool drop_repeats);
 // The same for a value that a host may hold texts of: nothing moves.
 [[nodiscard]] ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
                                                   DataValue *value);

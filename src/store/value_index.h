@@ -31,10 +31,12 @@ struct ValueIndexNode {
 };
 
 // A node beside a number that orders its value among the index's values
-// where two numbers differ: what a caller sorts before IndexLinkAscending.
+// where two numbers differ, and its place in the input, which tells apart
+// values that compare equal: what a caller sorts before IndexLinkAscending.
 struct PrefixedNode {
   std::uint64_t prefix;
   ValueIndexNode *node;
+  std::uint32_t order;
 };
 
 using ValueCompareFn = std::int32_t (*)(const void *stored, const void *other);

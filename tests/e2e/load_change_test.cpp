@@ -91,19 +91,31 @@ TEST(Load, EveryInputOrderLoadsAsValueByValue) {
   broken.insert(broken.begin() + 101, 1);
   keyless = ascending;  // 0: a structure without its key, in the middle
   keyless.insert(keyless.begin() + 150, 0);
+  std::vector<int> many = shuffled;  // one key again and again
+  many.insert(many.begin() + 200, 40, 7 * 7 - 900);
+  std::vector<int> keyless_repeated = keyless;
+  keyless_repeated.insert(keyless_repeated.end(), shuffled.begin(), shuffled.begin() + 50);
   const std::vector<int> descending(ascending.rbegin(), ascending.rend());
   const struct {
     const char *name;
     const std::vector<int> &keys;
-  } rows[] = {{"ascending", ascending}, {"descending", descending},
-              {"shuffled", shuffled},   {"shuffled, repeats", repeated},
-              {"order broken", broken}, {"keyless structure", keyless}};
+  } rows[] = {{"ascending", ascending},
+              {"descending", descending},
+              {"shuffled", shuffled},
+              {"shuffled, repeats", repeated},
+              {"order broken", broken},
+              {"keyless structure", keyless},
+              {"keyless structure, repeats", keyless_repeated},
+              {"one key 41 times", many}};
   for (const auto &row : rows) {
     SCOPED_TRACE(row.name);
+    // A repeated key comes with other members: the first of equal values stays.
     std::string data = "<config>";
+    std::set<int> seen;
     for (int k : row.keys) {
       const std::string n = std::to_string(k);
-      data += "<i>" + n + "</i><r>" + (k != 0 ? "<id>" + n + "</id>" : "") + "<m>" + n + "</m></r>";
+      const std::string m = std::to_string(seen.insert(k).second ? k : k + 5000);
+      data += "<i>" + n + "</i><r>" + (k != 0 ? "<id>" + n + "</id>" : "") + "<m>" + m + "</m></r>";
     }
     data += "</config>";
     HandlePtr empty = OpenConfig("structures.def.xml");
@@ -119,7 +131,7 @@ TEST(Load, EveryInputOrderLoadsAsValueByValue) {
       for (DataRecord *record : Values(holding.get(), item))
         want.push_back(RecordText(holding.get(), record));
       // A keyless structure orders by its address, which differs.
-      if (row.keys == keyless)
+      if (row.keys == keyless || row.keys == keyless_repeated)
         std::sort(got.begin(), got.end()), std::sort(want.begin(), want.end());
       EXPECT_EQ(got, want) << item;
       EXPECT_EQ(got.size(), std::set<int>(row.keys.begin(), row.keys.end()).size());
