@@ -129,6 +129,48 @@ std::uint64_t PendingPrefix(const ValueIndexNode *node) {
   return prefix;
 }
 
+// A group's tree laid out apart from its nodes: images[k] for the node of
+// the k-th lowest value, the group's nodes in the input's order (which is
+// the order of their slots in memory, mostly), and the rank of each.
+struct Layout {
+  ValueIndexNode *images;
+  ValueIndexNode **in_input;
+  std::uint32_t *rank;
+};
+
+// One block for a layout of up to count nodes, the record first; null when
+// memory ran out.
+Layout *LayoutAllocate(std::size_t count) {
+  static_assert(alignof(ValueIndexNode) <= alignof(Layout) &&
+                sizeof(Layout) % alignof(ValueIndexNode) == 0);
+  void *block = platform::Allocate(
+      sizeof(Layout) +
+      count * (sizeof(ValueIndexNode) + sizeof(ValueIndexNode *) + sizeof(std::uint32_t)));
+  if (block == nullptr) return nullptr;
+  auto *layout = static_cast<Layout *>(block);
+  layout->images = reinterpret_cast<ValueIndexNode *>(layout + 1);
+  layout->in_input = reinterpret_cast<ValueIndexNode **>(layout->images + count);
+  layout->rank = reinterpret_cast<std::uint32_t *>(layout->in_input + count);
+  return layout;
+}
+
+// Copies each image to its node, walking the nodes in the input's order.
+// entries are the kept count of a group of linked values (their order is
+// their place among those); a value left out as a repeat is not written.
+void WriteLaidOut(const Layout &layout, const SortEntry *entries, std::uint32_t count,
+                  std::uint32_t linked) {
+  constexpr std::uint32_t kLeftOut = 0xFFFFFFFF;
+  for (std::uint32_t j = 0; j < linked; ++j) layout.rank[j] = kLeftOut;
+  for (std::uint32_t k = 0; k < count; ++k) layout.rank[entries[k].order] = k;
+  constexpr std::uint32_t kAhead = 16;
+  for (std::uint32_t j = 0; j < linked; ++j) {
+    if (j + kAhead < linked && layout.rank[j + kAhead] != kLeftOut) {
+      __builtin_prefetch(&layout.images[layout.rank[j + kAhead]]);
+    }
+    if (layout.rank[j] != kLeftOut) *layout.in_input[j] = layout.images[layout.rank[j]];
+  }
+}
+
 }  // namespace
 
 bool PendingOrdersByContents(const DataValue *value) { return value->node.right_height != 0; }
@@ -201,6 +243,10 @@ ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &
   auto *spare = largest < kFewToSort
                     ? nullptr
                     : static_cast<SortEntry *>(platform::Allocate(sizeof(SortEntry) * largest));
+  // And room to lay a long group's tree out before its nodes are written in
+  // the order they lie in memory; without it the nodes are written in the
+  // order of their values, each a cache miss on data in no order.
+  auto *layout = largest < kFewToSort ? nullptr : LayoutAllocate(largest);
 
   ResultCode result = Zel_OK;
   std::size_t begin = 0;
@@ -212,12 +258,22 @@ ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &
     if (count == 0) continue;
     ValueIndex *index = container->indexes[position];
     if (!unordered[position]) {
+      const std::uint32_t linked = count;
+      for (std::uint32_t j = 0; j < linked; ++j) group[j].order = j;
+      if (layout != nullptr) {
+        for (std::uint32_t j = 0; j < linked; ++j) layout->in_input[j] = group[j].node;
+      }
       SortAscending(group, count, spare);
       if (!LeaveOutRepeats(group, &count, drop_repeats)) {
         result = Zel_EEXIST;
         break;
       }
-      IndexLinkAscending(index, group, count);
+      if (layout == nullptr || count < kFewToSort) {
+        IndexLinkAscending(index, group, count);
+      } else {
+        IndexLinkAscending(index, group, count, layout->images);
+        WriteLaidOut(*layout, group, count, linked);
+      }
       continue;
     }
     // Values ordered by their addresses too: one by one, in the input's
@@ -232,6 +288,7 @@ ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &
       }
     }
   }
+  platform::Free(layout);
   platform::Free(spare);
   platform::Free(block);
   return result;

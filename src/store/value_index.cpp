@@ -508,14 +508,16 @@ ResultCode IndexInsertNodeUnlocked(ValueIndex *index, ValueIndexNode *node) {
   return Attach(index, node);
 }
 
-void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::uint32_t count) {
+void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::uint32_t count,
+                        ValueIndexNode *images) {
   QORVCFG_ASSERT(
       IsLive(index) && index->root == nullptr && (index->flags & kIndexNodesInValues) != 0,
       "an empty store index");
   // The tree of a range is topped by its middle node, with the values above
   // it on its left. Its nodes are visited in order, lowest first, and each is
   // written whole at its visit: its children are the middles of its halves.
-  // On data in no order every node is a cache miss; they are fetched ahead.
+  // On data in no order every node is a cache miss; they are fetched ahead
+  // (or only their images are written, in order).
   const auto middle = [](std::uint32_t low, std::uint32_t high) { return low + (high - low) / 2; };
   const auto node_at = [ascending](std::uint32_t at) { return ascending[at].node; };
   struct Range {
@@ -535,14 +537,14 @@ void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::u
     if (depth == 0) break;
     const Range top = stack[--depth];
     const std::uint32_t at = middle(top.low, top.high);
-    if (at + kAhead < count) __builtin_prefetch(node_at(at + kAhead), 1);
-    ValueIndexNode *node = node_at(at);
+    ValueIndexNode *node = images != nullptr ? &images[at] : node_at(at);
+    if (images == nullptr && at + kAhead < count) __builtin_prefetch(node_at(at + kAhead), 1);
     node->parent = top.parent;
     node->left = at + 1 < top.high ? node_at(middle(at + 1, top.high)) : nullptr;
     node->right = top.low < at ? node_at(middle(top.low, at)) : nullptr;
     node->left_height = HalvedHeight(top.high - at - 1);
     node->right_height = HalvedHeight(at - top.low);
-    range = Range{at + 1, top.high, node};
+    range = Range{at + 1, top.high, node_at(at)};
   }
   index->root = count != 0 ? node_at(middle(0, count)) : nullptr;
   index->count = count;

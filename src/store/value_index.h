@@ -91,8 +91,12 @@ ResultCode IndexRemove(ValueIndex *index, const void *key);
 // Builds an empty store index at once from nodes whose values all order by
 // their contents, given from the lowest value to the highest, no two equal:
 // a balanced tree, as inserting them one by one would order them. Takes no
-// lock and never allocates; for a read only.
-void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::uint32_t count);
+// lock and never allocates; for a read only. With images (room for count
+// nodes) no node is written: images[k] receives what the node of
+// ascending[k] must hold, and the caller copies each image to its node
+// before the index is used, in the order of the nodes in memory, say.
+void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::uint32_t count,
+                        ValueIndexNode *images = nullptr);
 // For a read only (no lock), into a store index: inserts the node when that
 // needs no long descent, that is when its value goes beyond the end of the
 // order that the last value went beyond, or the index holds few values.
