@@ -227,10 +227,10 @@ ResultCode ContainerInsertValueNearEnd(DataContainer *container, std::uint32_t p
 
 ResultCode ContainerLinkUnindexed(DataContainer *container, std::uint32_t position,
                                   DataValue *value, PendingValues *pending) {
+  if (!PendingAdd(pending, value, position, container->count)) return Zel_ENOMEM;
   LinkValue(container, value);
   MoveTextInline(&value->record);
-  value->node = ValueIndexNode{};
-  return PendingAdd(pending, value, position) ? Zel_OK : Zel_ENOMEM;
+  return Zel_OK;
 }
 
 ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,

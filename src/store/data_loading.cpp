@@ -260,7 +260,7 @@ class RootLoader {
     values_ = nullptr;
     capacity_ = used_ = 0;
     const ResultCode result = mode_ == Mode::kAtEnd
-                                  ? ContainerIndexPending(container_, pending_, defer_repeats_)
+                                  ? ContainerIndexPending(container_, &pending_, defer_repeats_)
                                   : Zel_OK;
     PendingRelease(&pending_);
     return result;
@@ -360,6 +360,7 @@ class RootLoader {
     }
     if (Defers(node) && HasContentOrder(held.value)) {
       if (ContainerLinkUnindexed(container_, held.position, held.value, &pending_) != Zel_OK) {
+        ValueRelease(held.value);
         failed_ = Zel_ENOMEM;
         return false;
       }
@@ -376,9 +377,13 @@ class RootLoader {
       ValueRelease(held.value);
       return true;
     }
-    if (ContainerLinkUnindexed(container_, held.position, held.value, &pending_) != Zel_OK ||
-        (hashed_ && !Keep(held.value, hash_, kNoOffset))) {
+    if (ContainerLinkUnindexed(container_, held.position, held.value, &pending_) != Zel_OK) {
+      ValueRelease(held.value);
       failed_ = Zel_ENOMEM;
+      return false;
+    }
+    if (hashed_ && !Keep(held.value, hash_, kNoOffset)) {
+      failed_ = Zel_ENOMEM;  // the value is linked: emptying the container releases it
       return false;
     }
     loaded_ = true;
@@ -392,7 +397,7 @@ class RootLoader {
     const ListLinks *head = ListHead(container_);
     for (ListLinks *link = mark_->next; link != head; link = link->next) {
       DataValue *value = ValueOfLinks(link);
-      if (!PendingAdd(&pending_, value, value->node.left_height)) return false;
+      if (!PendingAdd(&pending_, value, value->node.left_height, container_->count)) return false;
     }
     return true;
   }

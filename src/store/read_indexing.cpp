@@ -1,6 +1,6 @@
 // Indexing the values of a read at its end: a read into an empty container
-// links each top-level value at once and tells repeats apart by a table of
-// hashes, then puts each item's values into its index in one go. Sorting
+// links each top-level value at once, noting it with its item's values, and
+// then puts each item's values into its index in one go. Sorting
 // them and building a balanced tree touches each value a few times; placing
 // them one by one would descend through the index for each, and on data in
 // no order every step of such a descent is a cache miss.
@@ -108,27 +108,6 @@ bool LeaveOutRepeats(SortEntry *entries, std::uint32_t *count, bool drop) {
   return true;
 }
 
-// While a value waits, its node holds what sorting it needs, noted while the
-// value was fresh in the cache: its item's position, whether it orders by
-// its contents, and its prefix in the bytes of the parent and left links.
-static_assert(offsetof(ValueIndexNode, left) == offsetof(ValueIndexNode, parent) + sizeof(void *) &&
-                  2 * sizeof(void *) >= sizeof(std::uint64_t),
-              "a prefix fits in a node's parent and left links");
-void NotePending(ValueIndexNode *node, std::uint32_t position, const DataValue *value) {
-  std::uint64_t prefix = 0;
-  const bool ordered = ContentOrderPrefix(value, &prefix);
-  *node = ValueIndexNode{};
-  std::memcpy(&node->parent, &prefix, sizeof prefix);
-  node->left_height = position;
-  node->right_height = ordered ? 1 : 0;
-}
-
-std::uint64_t PendingPrefix(const ValueIndexNode *node) {
-  std::uint64_t prefix = 0;
-  std::memcpy(&prefix, &node->parent, sizeof prefix);
-  return prefix;
-}
-
 // A group's tree laid out apart from its nodes: images[k] for the node of
 // the k-th lowest value, the group's nodes in the input's order (which is
 // the order of their slots in memory, mostly), and the rank of each.
@@ -176,69 +155,59 @@ void WriteLaidOut(const Layout &layout, const SortEntry *entries, std::uint32_t 
 bool PendingOrdersByContents(const DataValue *value) { return value->node.right_height != 0; }
 
 void PendingDropLast(PendingValues *pending) {
-  QORVCFG_ASSERT(pending->count != 0, "a pending value to drop");
-  pending->count -= 1;
+  QORVCFG_ASSERT(pending->groups != nullptr && pending->groups[pending->last].count != 0,
+                 "a pending value to drop");
+  pending->groups[pending->last].count -= 1;
 }
 
-bool PendingAdd(PendingValues *pending, DataValue *value, std::uint32_t position) {
-  if (pending->count == pending->capacity) {
-    const std::size_t grown = pending->capacity == 0 ? 256 : pending->capacity * 2;
-    auto **nodes = static_cast<ValueIndexNode **>(platform::Allocate(grown * sizeof(void *)));
-    if (nodes == nullptr) return false;
-    if (pending->count != 0) std::memcpy(nodes, pending->nodes, pending->count * sizeof(void *));
-    platform::Free(pending->nodes);
-    pending->nodes = nodes;
-    pending->capacity = grown;
+bool PendingAdd(PendingValues *pending, DataValue *value, std::uint32_t position,
+                std::uint32_t items) {
+  if (pending->groups == nullptr) {
+    auto *groups =
+        static_cast<PendingGroup *>(platform::AllocateZeroed(sizeof(PendingGroup) * items));
+    if (groups == nullptr) return false;
+    pending->groups = groups;
+    pending->items = items;
   }
-  NotePending(&value->node, position, value);
-  pending->nodes[pending->count++] = &value->node;
+  QORVCFG_ASSERT(position < pending->items, "a pending value's item is in the container");
+  PendingGroup &group = pending->groups[position];
+  if (group.count == group.capacity) {
+    const std::uint32_t grown = group.capacity == 0 ? 64 : group.capacity * 2;
+    auto *entries = static_cast<PrefixedNode *>(platform::Allocate(grown * sizeof(PrefixedNode)));
+    if (entries == nullptr) return false;
+    if (group.count != 0) std::memcpy(entries, group.entries, group.count * sizeof(PrefixedNode));
+    platform::Free(group.entries);
+    group.entries = entries;
+    group.capacity = grown;
+  }
+  // Noted while the value is fresh in the cache.
+  std::uint64_t prefix = 0;
+  const bool ordered = ContentOrderPrefix(value, &prefix);
+  value->node = ValueIndexNode{};
+  value->node.right_height = ordered ? 1 : 0;
+  if (!ordered) group.unordered = true;
+  group.entries[group.count] = PrefixedNode{prefix, &value->node, group.count};
+  group.count += 1;
+  pending->last = position;
   return true;
 }
 
 void PendingRelease(PendingValues *pending) {
-  platform::Free(pending->nodes);
+  for (std::uint32_t i = 0; i < pending->items; ++i) platform::Free(pending->groups[i].entries);
+  platform::Free(pending->groups);
   *pending = PendingValues{};
 }
 
-ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &pending,
+ResultCode ContainerIndexPending(DataContainer *container, PendingValues *pending,
                                  bool drop_repeats) {
-  const std::uint32_t items = container->count;
-  const std::size_t total = pending.count;
-  if (total == 0) return Zel_OK;
-  // One block: the entries grouped by item, where each item's group starts,
-  // and whether all its values order by their contents.
-  const std::size_t bytes =
-      sizeof(SortEntry) * total + sizeof(std::size_t) * (items + 1) + sizeof(bool) * items;
-  void *block = platform::AllocateZeroed(bytes);
-  if (block == nullptr) return Zel_ENOMEM;
-  auto *entries = static_cast<SortEntry *>(block);
-  auto *starts = reinterpret_cast<std::size_t *>(entries + total);
-  auto *unordered = reinterpret_cast<bool *>(starts + items + 1);
-  // The nodes lie all over the pool: each is fetched some steps ahead, so
-  // that the misses overlap.
-  constexpr std::size_t kAhead = 16;
-  for (std::size_t i = 0; i < total; ++i) {
-    if (i + kAhead < total) __builtin_prefetch(pending.nodes[i + kAhead]);
-    const ValueIndexNode *node = pending.nodes[i];
-    QORVCFG_ASSERT(node->left_height < items, "a pending value's item is in the container");
-    starts[node->left_height + 1] += 1;
-    if (node->right_height == 0) unordered[node->left_height] = true;
-  }
-  for (std::uint32_t i = 0; i < items; ++i) starts[i + 1] += starts[i];
-  // Grouped in the order the values were linked, the input's order.
-  for (std::size_t i = 0; i < total; ++i) {
-    if (i + kAhead < total) __builtin_prefetch(pending.nodes[i + kAhead]);
-    ValueIndexNode *node = pending.nodes[i];
-    entries[starts[node->left_height]++] =
-        SortEntry{PendingPrefix(node), node, static_cast<std::uint32_t>(i)};
-  }
-
+  const std::uint32_t items = pending->items;
+  QORVCFG_ASSERT(items == 0 || items == container->count, "the pending values are the container's");
   // Room for the largest group's sort by prefix; without it (no memory) the
   // groups are sorted by comparison, to the same order.
-  std::size_t largest = 0;
+  std::uint32_t largest = 0;
   for (std::uint32_t i = 0; i < items; ++i) {
-    const std::size_t group = starts[i] - (i == 0 ? 0 : starts[i - 1]);
-    if (!unordered[i] && group > largest) largest = group;
+    const PendingGroup &group = pending->groups[i];
+    if (!group.unordered && group.count > largest) largest = group.count;
   }
   auto *spare = largest < kFewToSort
                     ? nullptr
@@ -249,17 +218,13 @@ ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &
   auto *layout = largest < kFewToSort ? nullptr : LayoutAllocate(largest);
 
   ResultCode result = Zel_OK;
-  std::size_t begin = 0;
   for (std::uint32_t position = 0; position < items && result == Zel_OK; ++position) {
-    const std::size_t end = starts[position];  // each start moved to the group's end
-    SortEntry *group = entries + begin;
-    auto count = static_cast<std::uint32_t>(end - begin);
-    begin = end;
+    SortEntry *group = pending->groups[position].entries;
+    std::uint32_t count = pending->groups[position].count;
     if (count == 0) continue;
     ValueIndex *index = container->indexes[position];
-    if (!unordered[position]) {
-      const std::uint32_t linked = count;
-      for (std::uint32_t j = 0; j < linked; ++j) group[j].order = j;
+    if (!pending->groups[position].unordered) {
+      const std::uint32_t linked = count;  // in the input's order, each order its place
       if (layout != nullptr) {
         for (std::uint32_t j = 0; j < linked; ++j) layout->in_input[j] = group[j].node;
       }
@@ -290,7 +255,6 @@ ResultCode ContainerIndexPending(DataContainer *container, const PendingValues &
   }
   platform::Free(layout);
   platform::Free(spare);
-  platform::Free(block);
   return result;
 }
 

@@ -117,17 +117,25 @@ void ValueRelease(DataValue *value);
 [[nodiscard]] ResultCode ContainerInsertValueNearEnd(DataContainer *container,
                                                      std::uint32_t position, DataValue *value,
                                                      ValueIndexNode **last, bool *placed);
-// The nodes of the values a read linked without their index, in the order
-// it linked them; each node holds its item's position in left_height until
-// the index takes it. Owns its array, a pointer a value: a read of data in no
-// order holds it beside its table of hashes and its input.
-struct PendingValues {
-  ValueIndexNode **nodes = nullptr;
-  std::size_t count = 0;
-  std::size_t capacity = 0;
+// The values a read linked without their index, by item, each item's in the
+// order they were linked (an entry's order is its place there), with the
+// prefix that sorts them. Owns its arrays, 24 bytes a value: a read of data
+// in no order holds them beside its input.
+struct PendingGroup {
+  PrefixedNode *entries = nullptr;
+  std::uint32_t count = 0;
+  std::uint32_t capacity = 0;
+  bool unordered = false;  // some value orders by its address
 };
-// Adds a value linked at the top; false when the array could not grow.
-[[nodiscard]] bool PendingAdd(PendingValues *pending, DataValue *value, std::uint32_t position);
+struct PendingValues {
+  PendingGroup *groups = nullptr;  // one per item of the container, from the first value on
+  std::uint32_t items = 0;
+  std::uint32_t last = 0;  // the group of the value added last
+};
+// Adds a value of the top level, whose container has items items; false
+// (nothing added) when an array could not grow.
+[[nodiscard]] bool PendingAdd(PendingValues *pending, DataValue *value, std::uint32_t position,
+                              std::uint32_t items);
 void PendingRelease(PendingValues *pending);
 // Takes back the value added last, which its caller then releases.
 void PendingDropLast(PendingValues *pending);
@@ -136,8 +144,8 @@ void PendingDropLast(PendingValues *pending);
 [[nodiscard]] bool PendingOrdersByContents(const DataValue *value);
 // Links a loaded value at the end of the container's list and adds it to
 // pending instead of its index, for a read that indexes its values at its
-// end. Zel_ENOMEM when pending could not grow: the value is linked all the
-// same, and the read then empties the container.
+// end. Zel_ENOMEM when pending could not grow: the value is left unlinked,
+// for its caller to release.
 [[nodiscard]] ResultCode ContainerLinkUnindexed(DataContainer *container, std::uint32_t position,
                                                 DataValue *value, PendingValues *pending);
 // Puts every pending value into its item's index, all of which were empty:
@@ -145,11 +153,10 @@ void PendingDropLast(PendingValues *pending);
 // linked at once, others are inserted one by one in the order they were
 // linked. Of values that compare equal the first linked goes in; with
 // drop_repeats the others are unlinked and released (repeats that the read
-// left for the end to find), else Zel_EEXIST. Zel_ENOMEM when no room for
-// the sort could be had. A failure leaves some values out of their indexes,
-// and the read then empties the container.
-[[nodiscard]] ResultCode ContainerIndexPending(DataContainer *container,
-                                               const PendingValues &pending, bool drop_repeats);
+// left for the end to find), else Zel_EEXIST, which leaves some values out
+// of their indexes: the read then empties the container.
+[[nodiscard]] ResultCode ContainerIndexPending(DataContainer *container, PendingValues *pending,
+                                               bool drop_repeats);
 // The same for a value that a host may hold texts of: nothing moves.
 [[nodiscard]] ResultCode ContainerInsertHeldValue(DataContainer *container, std::uint32_t position,
                                                   DataValue *value);
