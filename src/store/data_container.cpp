@@ -215,16 +215,6 @@ ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position
   return Zel_OK;
 }
 
-ResultCode ContainerInsertValueNearEnd(DataContainer *container, std::uint32_t position,
-                                       DataValue *value, ValueIndexNode **last, bool *placed) {
-  const ResultCode result =
-      IndexInsertNodeNearEnd(container->indexes[position], &value->node, last, placed);
-  if (result != Zel_OK || !*placed) return result;
-  LinkValue(container, value);
-  MoveTextInline(&value->record);
-  return Zel_OK;
-}
-
 ResultCode ContainerLinkUnindexed(DataContainer *container, std::uint32_t position,
                                   DataValue *value, PendingValues *pending) {
   if (!PendingAdd(pending, value, position, container->count)) return Zel_ENOMEM;

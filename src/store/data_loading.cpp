@@ -100,16 +100,9 @@ ResultCode Unwind(LoadStack *stack, ResultCode failure, bool empty_top) {
   spans->ReportSpan(span);
 }
 
-// A value made for the top level and not yet inserted there.
-struct HeldValue {
-  DataValue *value;
-  std::uint32_t position;  // of its item in the top container
-};
-
 struct LoadOptions {
-  bool empty_top;             // a failure empties the top container too
-  bool borrowed;              // the nodes' texts are not theirs to give
-  HeldValue *held = nullptr;  // nodes is one node, made but left for the caller
+  bool empty_top;  // a failure empties the top container too
+  bool borrowed;   // the nodes' texts are not theirs to give
   // Values of the top container are linked without their index and added
   // here (ContainerLinkUnindexed); the read fills the indexes at its end.
   PendingValues *pending = nullptr;
@@ -123,14 +116,12 @@ ResultCode InsertOrLink(DataContainer *container, std::uint32_t position, DataVa
   return ContainerLinkUnindexed(container, position, value, pending);
 }
 
-// Loads nodes into container, descending into structures. With held, nodes
-// is one node whose value is made with everything in it but left for the
-// caller to insert. With spans, each value linked is reported with its element.
+// Loads nodes into container, descending into structures. With spans, each
+// value linked is reported with its element.
 ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *pool,
                      const LoadOptions &options) {
   const bool empty_top = options.empty_top;
   const bool borrowed = options.borrowed;
-  HeldValue *held = options.held;
   ReadDiagnostics *spans = options.spans;
   LoadStack stack;
   if (!stack.Push(LoadFrame{nodes, container, nullptr, 0, nullptr})) {
@@ -145,10 +136,6 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
       DataValue *value = done.owner;
       value->record.type = Zel_TYPE_STRUCTURE;
       value->record.payload.structure = value->record.nested.next;
-      if (held != nullptr && stack.Size() == 1) {
-        *held = HeldValue{value, static_cast<std::uint32_t>(done.owner_position)};
-        continue;
-      }
       DataContainer *parent = stack.Top().container;
       const ResultCode result =
           InsertOrLink(parent, static_cast<std::uint32_t>(done.owner_position), value,
@@ -188,10 +175,6 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
       continue;
     }
     ResultCode result = ScalarToRecord(value, node, borrowed);
-    if (result == Zel_OK && held != nullptr && stack.Size() == 1) {
-      *held = HeldValue{value, static_cast<std::uint32_t>(position)};
-      continue;
-    }
     if (result == Zel_OK) {
       result = InsertOrLink(level.container, static_cast<std::uint32_t>(position), value,
                             stack.Size() == 1 ? options.pending : nullptr);
@@ -206,7 +189,7 @@ ResultCode LoadNodes(ConvertedNode *nodes, DataContainer *container, ValuePool *
 }
 
 // Loads each accepted child of the root as soon as it is converted, and
-// finds whether an earlier sibling of this read equals it, in one of three
+// finds whether an earlier sibling of this read equals it, in one of two
 // ways (Mode). A read that fails in its markup takes its values out again; a
 // read that fails while loading empties the container.
 class RootLoader {
@@ -218,11 +201,7 @@ class RootLoader {
         mark_(ListHead(container)->prev),
         keep_offsets_(diagnostics != nullptr),
         defer_repeats_(diagnostics == nullptr) {
-    if (mark_ != ListHead(container)) {
-      mode_ = Mode::kOneByOne;
-    } else {
-      mode_ = diagnostics == nullptr ? Mode::kByIndex : Mode::kAtEnd;
-    }
+    mode_ = mark_ != ListHead(container) ? Mode::kOneByOne : Mode::kAtEnd;
   }
   RootLoader(const RootLoader &) = delete;
   RootLoader &operator=(const RootLoader &) = delete;
@@ -271,13 +250,9 @@ class RootLoader {
     // Into a container that holds values already: the table answers, and
     // each value goes into its index at once.
     kOneByOne,
-    // Into an empty container, while every value orders by its contents and
-    // goes in without a long descent (data kept in order): each value is
-    // offered to its item's index, which refuses it exactly when an equal
-    // value is there. No table is kept.
-    kByIndex,
-    // Into an empty container otherwise: the table answers, the values are
-    // only linked, and each index takes its values at the end of the read.
+    // Into an empty container: the values are only linked, and each index
+    // takes its values at the end of the read, sorted. The table answers
+    // for the values whose repeats cannot wait (Defers).
     kAtEnd,
   };
   // The table is three arrays in one block: the value of each slot, the low
@@ -302,10 +277,8 @@ class RootLoader {
     return static_cast<RootLoader *>(self)->Take(node);
   }
 
-  // Whether an earlier sibling equals node. In Mode::kByIndex this loads the
-  // node's value and inserts it: Take then only releases the node.
+  // Whether an earlier sibling equals node.
   bool Offer(const ConvertedNode *node, std::uint32_t *offset) {
-    if (mode_ == Mode::kByIndex) return LoadThroughIndex(const_cast<ConvertedNode *>(node), offset);
     if (mode_ == Mode::kAtEnd && Defers(node)) {
       deferred_ = node;  // Take decides
       return false;
@@ -321,113 +294,15 @@ class RootLoader {
     return repeated;
   }
 
-  // Makes the node's value and offers it to its item's index; true when an
-  // equal sibling is there. When the index would need a long descent, or the
-  // value does not order by its contents, the read goes on in Mode::kAtEnd
-  // and the table decides. What Take must do next is left in loaded_ and
-  // failed_.
-  bool LoadThroughIndex(ConvertedNode *node, std::uint32_t *offset) {
-    HeldValue held{};
-    const ResultCode result =
-        LoadNodes(node, container_, pool_, {.empty_top = false, .borrowed = true, .held = &held});
-    if (result != Zel_OK) {
-      failed_ = result;
-      return false;
-    }
-    if (HasContentOrder(held.value)) {
-      bool placed = false;
-      ValueIndexNode *unknown = nullptr;
-      ValueIndexNode **last = held.position < kLastKept ? &last_[held.position] : &unknown;
-      const ResultCode inserted =
-          ContainerInsertValueNearEnd(container_, held.position, held.value, last, &placed);
-      if (inserted == Zel_EEXIST) {
-        ValueRelease(held.value);
-        *offset = kNoOffset;
-        return true;
-      }
-      if (placed) {
-        loaded_ = true;
-        return false;
-      }
-    }
-    // From here on the table answers, made from the values loaded so far.
-    mode_ = Mode::kAtEnd;
-    for (std::uint32_t i = 0; i < container_->count; ++i) IndexLetGo(container_->indexes[i], i);
-    if (!PendLinked() || !MakeTable()) {
-      ValueRelease(held.value);
-      failed_ = Zel_ENOMEM;
-      return false;
-    }
-    if (Defers(node) && HasContentOrder(held.value)) {
-      if (ContainerLinkUnindexed(container_, held.position, held.value, &pending_) != Zel_OK) {
-        ValueRelease(held.value);
-        failed_ = Zel_ENOMEM;
-        return false;
-      }
-      loaded_ = true;
-      return false;
-    }
-    bool repeated = false;
-    if (!FindInTable(node, offset, &repeated)) {
-      ValueRelease(held.value);
-      failed_ = Zel_ENOMEM;
-      return false;
-    }
-    if (repeated) {
-      ValueRelease(held.value);
-      return true;
-    }
-    if (ContainerLinkUnindexed(container_, held.position, held.value, &pending_) != Zel_OK) {
-      ValueRelease(held.value);
-      failed_ = Zel_ENOMEM;
-      return false;
-    }
-    if (hashed_ && !Keep(held.value, hash_, kNoOffset)) {
-      failed_ = Zel_ENOMEM;  // the value is linked: emptying the container releases it
-      return false;
-    }
-    loaded_ = true;
-    return false;
-  }
-
-  // Adds every value linked so far, each let go by its index (IndexLetGo
-  // left its item's position in its node), to the pending values; false when
-  // their array could not grow.
-  [[nodiscard]] bool PendLinked() {
-    const ListLinks *head = ListHead(container_);
-    for (ListLinks *link = mark_->next; link != head; link = link->next) {
-      DataValue *value = ValueOfLinks(link);
-      if (!PendingAdd(&pending_, value, value->node.left_height, container_->count)) return false;
-    }
-    return true;
-  }
-
   // Whether repeats of node are left for the end of the read to find: its
   // item takes any number of values, so leaving a repeat in until then
   // changes no count, and only values that order by their contents are
   // told apart there (Take looks the others up when it has made them). The
-  // table then skips every value of such items that orders by its contents:
-  // no value the table answers for can equal one of those.
+  // table never holds a value of such an item that orders by its contents,
+  // and no value it holds can equal one of those.
   [[nodiscard]] bool Defers(const ConvertedNode *node) const {
     return defer_repeats_ && node->descriptor->limit == 0;
   }
-  [[nodiscard]] bool TableSkips(const DataValue *value) const {
-    return defer_repeats_ && value->item->number == 0 && HasContentOrder(value);
-  }
-
-  // Puts every value of this read that the table answers for in the table;
-  // false when the table could not grow.
-  [[nodiscard]] bool MakeTable() {
-    const ListLinks *head = ListHead(container_);
-    for (const ListLinks *link = mark_->next; link != head; link = link->next) {
-      const DataValue *value = ValueOfLinks(link);
-      if (TableSkips(value)) continue;
-      std::uint64_t hash = 0;
-      if (HashLoadedValue(value, &hash) && !Keep(value, hash, kNoOffset)) return false;
-    }
-    return true;
-  }
-
   // Adds a value of this read to the table; false when the table could not
   // grow. The table is what loading knows of the values it made, so that is
   // an allocation failure of loading: the read answers Zel_ENOMEM and the
@@ -468,11 +343,6 @@ class RootLoader {
       ReleaseNodeList(node, &nodes_);
       failure_ = failed_;
       return failure_;
-    }
-    if (loaded_) {
-      loaded_ = false;
-      ReleaseNodeList(node, &nodes_);
-      return Zel_OK;
     }
     if (deferred_ == node) {
       deferred_ = nullptr;
@@ -570,15 +440,9 @@ class RootLoader {
   std::uint64_t hash_ = 0;
   bool hashed_ = false;
   Mode mode_;
-  PendingValues pending_;  // Mode::kAtEnd: the values waiting for their index
-  // What Offer left for Take: a failure, or the node's value loaded.
-  ResultCode failed_ = Zel_OK;
-  bool loaded_ = false;
-  // Mode::kByIndex: the node that each of the first items' index took last,
-  // the end of its order where the next value most likely goes.
-  static constexpr std::uint32_t kLastKept = 16;
-  ValueIndexNode *last_[kLastKept] = {};
-  NodeSource nodes_{nullptr};  // the nodes of the read, whose texts stay in its input
+  PendingValues pending_;       // Mode::kAtEnd: the values waiting for their index
+  ResultCode failed_ = Zel_OK;  // what Offer left for Take
+  NodeSource nodes_{nullptr};   // the nodes of the read, whose texts stay in its input
 };
 
 }  // namespace

@@ -111,12 +111,6 @@ void ValueRelease(DataValue *value);
 // For a read only: it takes no index lock (IndexInsertNodeUnlocked).
 [[nodiscard]] ResultCode ContainerInsertValue(DataContainer *container, std::uint32_t position,
                                               DataValue *value);
-// ContainerInsertValue when the index takes the value without a long
-// descent (IndexInsertNodeNearEnd, which keeps *last); *placed false and
-// nothing done otherwise.
-[[nodiscard]] ResultCode ContainerInsertValueNearEnd(DataContainer *container,
-                                                     std::uint32_t position, DataValue *value,
-                                                     ValueIndexNode **last, bool *placed);
 // The values a read linked without their index, by item, each item's in the
 // order they were linked (an entry's order is its place there), with the
 // prefix that sorts them. Owns its arrays, 24 bytes a value: a read of data

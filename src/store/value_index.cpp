@@ -150,11 +150,7 @@ struct Place {
   // Placed beyond the end value: the greatest (1) or least (-1) one; 0 for a
   // place found by descent.
   std::int32_t beyond_end = 0;
-  bool declined = false;  // a descent was needed and not allowed
 };
-
-// Below this many values a descent stays in a few cache lines.
-constexpr std::uint32_t kShortDescent = 64;
 
 // Descends from the root to the leaf under which a new value belongs;
 // Zel_EEXIST when a stored value compares equal.
@@ -194,20 +190,14 @@ constexpr std::uint32_t kIndexLastAtLeast = 8;
 // end alone: when every value, the new one too, orders by its contents, one
 // beyond the end belongs right under it, where a descent would also put it.
 // Otherwise a descent from the root finds the place.
-// last, when not null, is the node placed last, which its caller knows: the
-// end is then at hand without walking down to it.
 ResultCode FindPlaceInStore(const ValueIndex *index, const DataValue *value, bool ordered,
-                            bool may_descend, Place *place, ValueIndexNode *last = nullptr) {
+                            Place *place) {
   const auto compare = [value](const ValueIndexNode *at) { return CompareNodeInStore(at, value); };
   const bool greatest = (index->flags & kIndexLastAtGreatest) != 0;
   const bool least = (index->flags & kIndexLastAtLeast) != 0;
   ValueIndexNode *end = index->root;
   if (ordered && end != nullptr && (greatest || least)) {
-    if (last != nullptr) {
-      QORVCFG_ASSERT((greatest ? last->left : last->right) == nullptr && EndsSpine(last, greatest),
-                     "the node placed last is at the end it went to");
-      end = last;
-    } else if (greatest) {
+    if (greatest) {
       while (end->left != nullptr) end = end->left;
     } else {
       while (end->right != nullptr) end = end->right;
@@ -220,10 +210,6 @@ ResultCode FindPlaceInStore(const ValueIndex *index, const DataValue *value, boo
       place->beyond_end = greatest ? 1 : -1;
       return Zel_OK;
     }
-  }
-  if (!may_descend && index->count >= kShortDescent) {
-    place->declined = true;
-    return Zel_OK;
   }
   return FindLeaf(index, compare, place);
 }
@@ -260,11 +246,8 @@ void Link(ValueIndex *index, ValueIndexNode *node, const Place &place) {
 }
 
 // Places a prepared node by its value and rebalances; Zel_EEXIST when a
-// stored value compares equal. Without may_descend, a store index of many
-// values takes the node only beyond one of its ends, and *declined says
-// when it did not (nothing changed).
-ResultCode Attach(ValueIndex *index, ValueIndexNode *node, bool may_descend = true,
-                  bool *declined = nullptr, ValueIndexNode *last = nullptr) {
+// stored value compares equal.
+ResultCode Attach(ValueIndex *index, ValueIndexNode *node) {
   Place place;
   if ((index->flags & kIndexNodesInValues) == 0) {
     const void *value = IndexNodeValue(index, node);
@@ -292,12 +275,8 @@ ResultCode Attach(ValueIndex *index, ValueIndexNode *node, bool may_descend = tr
   const bool was_ordered = IndexInContentOrder(index);
   const bool ordered =
       was_ordered && (value->record.type == Zel_TYPE_INTEGER || HasContentOrder(value));
-  const ResultCode found = FindPlaceInStore(index, value, ordered, may_descend, &place, last);
+  const ResultCode found = FindPlaceInStore(index, value, ordered, &place);
   if (found != Zel_OK) return found;
-  if (place.declined) {
-    *declined = true;
-    return Zel_OK;
-  }
   std::uint32_t flags =
       index->flags & ~(kIndexInContentOrder | kIndexLastAtGreatest | kIndexLastAtLeast);
   if (ordered) flags |= kIndexInContentOrder;
@@ -551,27 +530,6 @@ void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::u
   // In content order; no hint of where the next value goes.
   index->flags =
       (index->flags & ~(kIndexLastAtGreatest | kIndexLastAtLeast)) | kIndexInContentOrder;
-}
-
-ResultCode IndexInsertNodeNearEnd(ValueIndex *index, ValueIndexNode *node, ValueIndexNode **last,
-                                  bool *placed) {
-  QORVCFG_ASSERT(IsLive(index) && (index->flags & kIndexNodesInValues) != 0, "a store index");
-  *node = ValueIndexNode{};
-  bool declined = false;
-  const ResultCode result = Attach(index, node, false, &declined, *last);
-  *placed = result == Zel_OK && !declined;
-  if (*placed) *last = node;
-  return result;
-}
-
-void IndexLetGo(ValueIndex *index, std::uint32_t mark) {
-  QORVCFG_ASSERT(IsLive(index) && (index->flags & kIndexNodesInValues) != 0, "a store index");
-  for (ValueIndexNode *node = Leftmost(index->root); node != nullptr; node = Successor(node)) {
-    node->left_height = mark;  // Successor reads links only
-  }
-  index->root = nullptr;
-  index->count = 0;
-  index->flags &= ~(kIndexLastAtGreatest | kIndexLastAtLeast);
 }
 
 ResultCode IndexRemove(ValueIndex *index, const void *key) {

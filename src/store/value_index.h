@@ -97,22 +97,6 @@ ResultCode IndexRemove(ValueIndex *index, const void *key);
 // before the index is used, in the order of the nodes in memory, say.
 void IndexLinkAscending(ValueIndex *index, const PrefixedNode *ascending, std::uint32_t count,
                         ValueIndexNode *images = nullptr);
-// For a read only (no lock), into a store index: inserts the node when that
-// needs no long descent, that is when its value goes beyond the end of the
-// order that the last value went beyond, or the index holds few values.
-// *placed says whether it went in; when it did not, nothing changed. On data
-// in no order each step of a descent through a large index is a cache miss:
-// the read then indexes its values at its end instead. *last is null or the
-// node that this call placed last in the index, which no other call has
-// changed since: that end is then found without a walk. It becomes node
-// when node goes in.
-[[nodiscard]] ResultCode IndexInsertNodeNearEnd(ValueIndex *index, ValueIndexNode *node,
-                                                ValueIndexNode **last, bool *placed);
-// Empties a store index without unlinking its nodes one by one: each node's
-// left_height is set to mark and its other fields are left as they are, for
-// a caller that relinks them all (IndexLinkAscending). For a read only: no
-// lock.
-void IndexLetGo(ValueIndex *index, std::uint32_t mark);
 // Removes exactly this node, which must be in this index, whatever the values
 // compare; its links are cleared.
 ResultCode IndexRemoveNode(ValueIndex *index, ValueIndexNode *node);
