@@ -108,6 +108,30 @@ bool LeaveOutRepeats(SortEntry *entries, std::uint32_t *count, bool drop) {
   return true;
 }
 
+// In a group of values some of which order by their addresses: sorts those
+// that order by their contents apart (in apart, with spare for the sort, or
+// null) and takes out their repeats, the first in the input staying; the
+// entry of each repeat gets a null node.
+void LeaveOutRepeatsApart(SortEntry *group, std::uint32_t count, SortEntry *apart,
+                          SortEntry *spare) {
+  std::uint32_t n = 0;
+  for (std::uint32_t j = 0; j < count; ++j) {
+    if (PendingOrdersByContents(ValueOfNode(group[j].node))) apart[n++] = group[j];
+  }
+  SortAscending(apart, n, spare);
+  for (std::uint32_t k = 1, first = 0; k < n; ++k) {
+    if (apart[k].prefix != apart[first].prefix ||
+        ValueCompareSameItem(ValueOfNode(apart[first].node), ValueOfNode(apart[k].node)) != 0) {
+      first = k;
+      continue;
+    }
+    DataValue *repeat = ValueOfNode(apart[k].node);
+    UnlinkValue(repeat);
+    ValueRelease(repeat);
+    group[apart[k].order].node = nullptr;
+  }
+}
+
 // A group's tree laid out apart from its nodes: images[k] for the node of
 // the k-th lowest value, the group's nodes in the input's order (which is
 // the order of their slots in memory, mostly), and the rank of each.
@@ -205,9 +229,19 @@ ResultCode ContainerIndexPending(DataContainer *container, PendingValues *pendin
   // Room for the largest group's sort by prefix; without it (no memory) the
   // groups are sorted by comparison, to the same order.
   std::uint32_t largest = 0;
+  std::uint32_t largest_unordered = 0;
   for (std::uint32_t i = 0; i < items; ++i) {
     const PendingGroup &group = pending->groups[i];
-    if (!group.unordered && group.count > largest) largest = group.count;
+    std::uint32_t &most = group.unordered ? largest_unordered : largest;
+    if (group.count > most) most = group.count;
+  }
+  // Repeats among the values of such a group that order by their contents
+  // are found by sorting those apart, in room of their own.
+  SortEntry *apart = nullptr;
+  if (drop_repeats && largest_unordered != 0) {
+    apart = static_cast<SortEntry *>(platform::Allocate(sizeof(SortEntry) * largest_unordered));
+    if (apart == nullptr) return Zel_ENOMEM;
+    if (largest_unordered > largest) largest = largest_unordered;
   }
   auto *spare = largest < kFewToSort
                     ? nullptr
@@ -242,17 +276,14 @@ ResultCode ContainerIndexPending(DataContainer *container, PendingValues *pendin
       continue;
     }
     // Values ordered by their addresses too: one by one, in the input's
-    // order, so that of equal values the first goes in.
+    // order. Among such values a descent need not meet an equal one, so the
+    // repeats left for the end are taken out first.
+    if (apart != nullptr) LeaveOutRepeatsApart(group, count, apart, spare);
     for (std::uint32_t i = 0; i < count && result == Zel_OK; ++i) {
-      result = IndexInsertNodeUnlocked(index, group[i].node);
-      if (result == Zel_EEXIST && drop_repeats) {
-        DataValue *repeat = ValueOfNode(group[i].node);
-        UnlinkValue(repeat);
-        ValueRelease(repeat);
-        result = Zel_OK;
-      }
+      if (group[i].node != nullptr) result = IndexInsertNodeUnlocked(index, group[i].node);
     }
   }
+  platform::Free(apart);
   platform::Free(layout);
   platform::Free(spare);
   return result;

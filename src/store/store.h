@@ -147,8 +147,10 @@ void PendingDropLast(PendingValues *pending);
 // linked at once, others are inserted one by one in the order they were
 // linked. Of values that compare equal the first linked goes in; with
 // drop_repeats the others are unlinked and released (repeats that the read
-// left for the end to find), else Zel_EEXIST, which leaves some values out
-// of their indexes: the read then empties the container.
+// left for the end to find), else Zel_EEXIST. Zel_ENOMEM when the repeats
+// of an item that has values ordered by their addresses too found no room
+// to be sorted. A failure leaves some values out of their indexes: the read
+// then empties the container.
 [[nodiscard]] ResultCode ContainerIndexPending(DataContainer *container, PendingValues *pending,
                                                bool drop_repeats);
 // The same for a value that a host may hold texts of: nothing moves.
