@@ -385,6 +385,7 @@ class RootLoader {
     bool repeated = false;
     std::uint32_t offset = kNoOffset;
     if (!FindInTable(node, &offset, &repeated)) return Zel_ENOMEM;
+    hashed_node_ = nullptr;  // the node goes when this returns
     if (repeated) {
       PendingDropLast(&pending_);
       UnlinkValue(value);

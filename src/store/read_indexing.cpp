@@ -1,9 +1,10 @@
 // Indexing the values of a read at its end: a read into an empty container
 // links each top-level value at once, noting it with its item's values, and
-// then puts each item's values into its index in one go. Sorting
-// them and building a balanced tree touches each value a few times; placing
-// them one by one would descend through the index for each, and on data in
-// no order every step of such a descent is a cache miss.
+// then puts each item's values into its index in one go. Sorting them and
+// building a balanced tree touches each value a few times; placing them one
+// by one would descend through the index for each, and on data in no order
+// every step of such a descent is a cache miss. Repeats of items without a
+// limit are found here too, where equal values sort side by side.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>

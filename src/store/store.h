@@ -113,8 +113,8 @@ void ValueRelease(DataValue *value);
                                               DataValue *value);
 // The values a read linked without their index, by item, each item's in the
 // order they were linked (an entry's order is its place there), with the
-// prefix that sorts them. Owns its arrays, 24 bytes a value: a read of data
-// in no order holds them beside its input.
+// prefix that sorts them. Owns its arrays, 24 bytes a value: a read into an
+// empty handle holds them beside its input.
 struct PendingGroup {
   PrefixedNode *entries = nullptr;
   std::uint32_t count = 0;
