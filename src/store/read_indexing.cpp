@@ -90,8 +90,10 @@ void SortAscending(SortEntry *entries, std::uint32_t count, SortEntry *spare) {
 
 // Takes the repeats out of sorted entries: of values that compare equal the
 // first in the input stays and, with drop, the others are unlinked and
-// released; without drop a repeat gives false (the index would refuse it).
-bool LeaveOutRepeats(SortEntry *entries, std::uint32_t *count, bool drop) {
+// released (and, with origin, the entry origin[order] of each gets a null
+// node); without drop a repeat gives false (the index would refuse it).
+bool LeaveOutRepeats(SortEntry *entries, std::uint32_t *count, bool drop,
+                     SortEntry *origin = nullptr) {
   std::uint32_t kept = *count != 0 ? 1 : 0;
   for (std::uint32_t i = 1; i < *count; ++i) {
     const SortEntry &previous = entries[kept - 1];
@@ -101,6 +103,7 @@ bool LeaveOutRepeats(SortEntry *entries, std::uint32_t *count, bool drop) {
       DataValue *repeat = ValueOfNode(entries[i].node);
       UnlinkValue(repeat);
       ValueRelease(repeat);
+      if (origin != nullptr) origin[entries[i].order].node = nullptr;
       continue;
     }
     entries[kept++] = entries[i];
@@ -120,17 +123,7 @@ void LeaveOutRepeatsApart(SortEntry *group, std::uint32_t count, SortEntry *apar
     if (PendingOrdersByContents(ValueOfNode(group[j].node))) apart[n++] = group[j];
   }
   SortAscending(apart, n, spare);
-  for (std::uint32_t k = 1, first = 0; k < n; ++k) {
-    if (apart[k].prefix != apart[first].prefix ||
-        ValueCompareSameItem(ValueOfNode(apart[first].node), ValueOfNode(apart[k].node)) != 0) {
-      first = k;
-      continue;
-    }
-    DataValue *repeat = ValueOfNode(apart[k].node);
-    UnlinkValue(repeat);
-    ValueRelease(repeat);
-    group[apart[k].order].node = nullptr;
-  }
+  (void)LeaveOutRepeats(apart, &n, true, group);
 }
 
 // A group's tree laid out apart from its nodes: images[k] for the node of
