@@ -5,11 +5,6 @@
 // hold each value once, in order, within its item's number, and each value
 // must be in one place only; at the end the handle writes and reads back, and
 // destroying it releases every block.
-//
-// QORVCFG_FUZZ_API_SKIP_KNOWN=1 avoids the sequences of two known faults: a
-// value changed or deleted through a sibling structure of its own ("sibling"),
-// and a change of the identity of a structure that is stored ("identity");
-// naming one of them avoids only that one.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -56,23 +51,6 @@ void Trace(const char *call, const void *parent, const void *record, const char 
     std::fprintf(stderr, "%s(parent %p, value %p of %s) = 0x%08x\n", call, parent, record, name,
                  result);
   }
-}
-
-// Which known faults to keep away from: QORVCFG_FUZZ_API_SKIP_KNOWN=1 both,
-// =sibling or =identity only the one.
-bool SkipKnown(const char *which) {
-  const char *value = std::getenv("QORVCFG_FUZZ_API_SKIP_KNOWN");
-  return value != nullptr && (std::strcmp(value, "1") == 0 || std::strcmp(value, which) == 0);
-}
-
-bool SkipSibling() {
-  static const bool skip = SkipKnown("sibling");
-  return skip;
-}
-
-bool SkipIdentity() {
-  static const bool skip = SkipKnown("identity");
-  return skip;
 }
 
 class Sequence {
@@ -164,43 +142,10 @@ class Sequence {
     return input_->ConsumeBool() ? nullptr : held.record;
   }
 
-  const Held *HeldOf(DataRecord *record) const {
-    for (const Held &held : held_) {
-      if (held.record == record) return &held;
-    }
-    return nullptr;
-  }
-
-  // True when a call on this value through this parent follows one of the
-  // two known faults.
-  bool FollowsKnownFault(const Held &held, DataRecord *parent) const {
-    if (parent == nullptr) return false;
-    const Held *level = HeldOf(parent);
-    const Held *own = held.parent != nullptr ? HeldOf(held.parent) : nullptr;
-    if (level == nullptr) return false;
-    // A sibling structure of the value's own level.
-    if (SkipSibling() && parent != held.parent && own != nullptr && own->item == level->item) {
-      return true;
-    }
-    if (!SkipIdentity()) return false;
-    // A change of identity of a stored structure: a member that is an
-    // identifier, or any member when the structure has no identifier.
-    bool keyed = false;
-    for (const ItemDefinition *child : ItemsOf(level->item->children)) {
-      keyed = keyed || child->identifier != 0;
-    }
-    if (keyed && held.item->identifier == 0) return false;
-    for (DataRecord *stored : ValuesOf(handle_, level->parent, level->item->name)) {
-      if (stored == parent) return true;
-    }
-    return false;
-  }
-
   void Change() {
     if (held_.empty()) return;
     const Held &held = Pick(held_);
     DataRecord *parent = PickParent(held);
-    if (FollowsKnownFault(held, parent)) return;
     std::int64_t integer = 0;
     std::uint32_t boolean = 0;
     IpAddressValue address{};
@@ -268,7 +213,6 @@ class Sequence {
     if (held_.empty()) return;
     Held &held = held_[input_->ConsumeIntegralInRange<std::size_t>(0, held_.size() - 1)];
     DataRecord *parent = PickParent(held);
-    if (FollowsKnownFault(held, parent)) return;
     const ResultCode result = parent != nullptr ? Zel_DataAddToData(parent, held.record)
                                                 : Zel_DataAdd(handle_, held.record);
     Trace("Add", parent, held.record, held.item->name, result);
@@ -279,7 +223,6 @@ class Sequence {
     if (held_.empty()) return;
     const Held &held = Pick(held_);
     DataRecord *parent = PickParent(held);
-    if (FollowsKnownFault(held, parent)) return;
     const ResultCode result = parent != nullptr ? Zel_DataDelFromData(parent, held.record)
                                                 : Zel_DataDel(handle_, held.record);
     Trace("Del", parent, held.record, held.item->name, result);

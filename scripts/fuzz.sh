@@ -10,8 +10,7 @@
 # New corpus entries and crash artifacts go to a scratch directory (printed at
 # the end); the committed corpus is never rewritten. Prints one line per
 # target, "fuzz <target>: ok" or "fuzz <target>: FAILED (<artifact>)", and
-# exits 1 when any target failed. QORVCFG_FUZZ_API_SKIP_KNOWN=1 in the
-# environment keeps fuzz_api away from the sequences of two known faults.
+# exits 1 when any target failed.
 set -u
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +21,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --brief) seconds=60 ;;
     --seconds) shift; seconds=${1:?--seconds needs a number} ;;
-    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1") ;;
   esac
